@@ -1,0 +1,24 @@
+#include "engine/list_view.h"
+
+namespace vantrel {
+
+void ListView::removeRow(size_t index) {
+    if (index >= rows_.size()) return;
+    rows_.erase(rows_.begin() + static_cast<std::ptrdiff_t>(index));
+    if (selected_ == static_cast<int>(index)) {
+        selected_ = -1;
+    } else if (selected_ > static_cast<int>(index)) {
+        --selected_;
+    }
+}
+
+void ListView::clear() {
+    rows_.clear();
+    selected_ = -1;
+}
+
+void ListView::select(int index) {
+    selected_ = (index >= 0 && index < static_cast<int>(rows_.size())) ? index : -1;
+}
+
+}  // namespace vantrel

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace vantrel {
+
+// Model of a report-style list view: rows of text columns and at most one selected row.
+// A view (Qt or a test) shows it and forwards the user's selection into it.
+class ListView {
+public:
+    using Row = std::vector<std::string>;
+
+    const std::vector<Row>& rows() const { return rows_; }
+    size_t rowCount() const { return rows_.size(); }
+    const Row& row(size_t index) const { return rows_.at(index); }
+
+    void addRow(Row row) { rows_.push_back(std::move(row)); }
+    void removeRow(size_t index);
+    void clear();
+
+    // -1 when no row is selected.
+    int selected() const { return selected_; }
+    void select(int index);
+
+private:
+    std::vector<Row> rows_;
+    int selected_ = -1;
+};
+
+}  // namespace vantrel

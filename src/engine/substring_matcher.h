@@ -1,0 +1,34 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vantrel {
+
+// A multiset of byte patterns that answers whether any of them occurs in a text. Patterns are
+// compared byte for byte (callers upper-case both sides). Empty patterns are never stored.
+class SubstringMatcher {
+public:
+    SubstringMatcher();
+    ~SubstringMatcher();
+    SubstringMatcher(SubstringMatcher&&) noexcept;
+    SubstringMatcher& operator=(SubstringMatcher&&) noexcept;
+
+    // Replaces the whole set at once (the cheap way to load a large list).
+    void assign(const std::vector<std::string>& patterns);
+    void add(std::string_view pattern);
+    // Removes one occurrence; a pattern that is not stored changes nothing.
+    void remove(std::string_view pattern);
+    void clear();
+    size_t size() const;
+
+    bool anyIn(std::string_view text) const;
+
+private:
+    struct Impl;
+    Impl* impl_;
+};
+
+}  // namespace vantrel

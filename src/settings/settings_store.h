@@ -1,0 +1,36 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "platform/registry_store.h"
+#include "settings/settings.h"
+
+namespace vantrel {
+
+// Loads and saves Settings under the program's key of the registry store.
+class SettingsStore {
+public:
+    static constexpr const char* kKey = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Vantrel";
+
+    explicit SettingsStore(RegistryStore& registry);
+
+    // Fills `settings`. When the stored killpop is empty (a first run), `firstRunInit` runs first:
+    // it is the apply operation without a sender, which takes the option controls into the
+    // settings and saves them. Throws Error when the store cannot be used.
+    void LoadSettings(Settings& settings, const std::function<void()>& firstRunInit);
+    // Writes the 24 saved fields in one transaction.
+    void SaveSettings(const Settings& settings);
+
+    Configuration loadConfiguration();
+    // Writes one value alone (vtr_first, is_introduced).
+    void writeValue(const std::string& name, const std::string& value);
+    std::string readValue(const std::string& name);
+
+    RegistryStore& registry() { return registry_; }
+
+private:
+    RegistryStore& registry_;
+};
+
+}  // namespace vantrel
