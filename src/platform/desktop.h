@@ -1,0 +1,50 @@
+#pragma once
+
+#include <string>
+
+#include "platform/browser.h"
+
+namespace vantrel {
+
+// The tray pictures the program shows.
+enum class TrayIcon { StopIcon, Tray, Tray1 };
+
+enum class MessageBoxKind { Error, Information, Question };
+enum class MessageBoxAnswer { Ok, Yes, No, Cancel };
+
+// The user's desktop: the window in front, the keyboard, global hot keys, the tray entry,
+// sounds and message boxes. Everything is called on the main thread.
+class Desktop {
+public:
+    static constexpr int kModControl = 2;
+    static constexpr int kModAlt = 1;
+
+    virtual ~Desktop() = default;
+
+    // The window in front now; 0 when there is none.
+    virtual WindowHandle foregroundWindow() = 0;
+    // True while a CTRL key is held down at this moment.
+    virtual bool controlKeyDown() = 0;
+
+    // A process-wide identifier for the name; the same name gives the same identifier.
+    virtual int addAtom(const std::string& name) = 0;
+    // The hot key arrives as the identifier through the program's hot-key handler. False when
+    // the combination cannot be had (another program holds it).
+    virtual bool registerHotKey(int id, int modifiers, int keyCode) = 0;
+    virtual void unregisterHotKey(int id) = 0;
+
+    // The tray entry with its tip; false when the tray refuses (for example, no tray host).
+    virtual bool trayAdd(TrayIcon icon, const std::string& tip) = 0;
+    virtual bool trayModify(TrayIcon icon) = 0;
+    virtual void trayDelete() = 0;
+
+    // Both play asynchronously and report nothing.
+    virtual void playSoundFile(const std::string& path) = 0;
+    virtual void playBuiltInSound() = 0;
+
+    // Modal; for kind Question the answer is Yes or No, otherwise Ok.
+    virtual MessageBoxAnswer messageBox(const std::string& text, const std::string& caption,
+                                        MessageBoxKind kind) = 0;
+};
+
+}  // namespace vantrel
