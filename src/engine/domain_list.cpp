@@ -1,0 +1,110 @@
+#include "engine/domain_list.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+#include "common/text.h"
+
+namespace vantrel {
+namespace {
+
+// The upper-case pattern by which an entry matches, or empty when it takes no part in matching.
+std::string matchPattern(std::string_view entry) {
+    if (entry.size() <= 3) return {};
+    return toUpperAscii(domainPart(entry));
+}
+
+bool isDomainOrSynced(std::string_view entry, std::string_view domain) {
+    if (equalsNoCase(entry, domain)) return true;
+    return entry.size() == domain.size() + kSyncedMark.size() &&
+           entry.substr(domain.size()) == kSyncedMark &&
+           equalsNoCase(entry.substr(0, domain.size()), domain);
+}
+
+}  // namespace
+
+std::string_view domainPart(std::string_view entry) {
+    return entry.substr(0, entry.find(':'));
+}
+
+std::string DomainOfUrl(std::string_view text) {
+    if (const size_t at = text.find("//"); at != std::string_view::npos) text.remove_prefix(at + 2);
+    text = text.substr(0, text.find('/'));
+    text = text.substr(0, text.find(':'));
+    if (const size_t at = text.find("www."); at != std::string_view::npos)
+        text.remove_prefix(at + 4);
+    return std::string(text);
+}
+
+bool entryLess(std::string_view a, std::string_view b) {
+    const int folded = compareNoCase(a, b);
+    return folded != 0 ? folded < 0 : a < b;
+}
+
+size_t DomainList::insertSorted(std::string entry) {
+    const auto at = std::upper_bound(
+        entries_.begin(), entries_.end(), entry,
+        [](const std::string& a, const std::string& b) { return entryLess(a, b); });
+    const std::string pattern = matchPattern(entry);
+    const auto inserted = entries_.insert(at, std::move(entry));
+    if (!pattern.empty()) matcher_.add(pattern);
+    return size_t(inserted - entries_.begin());
+}
+
+void DomainList::assign(std::vector<std::string> lines) {
+    std::sort(lines.begin(), lines.end(),
+              [](const std::string& a, const std::string& b) { return entryLess(a, b); });
+    std::vector<std::string> patterns;
+    patterns.reserve(lines.size());
+    for (const auto& line : lines) {
+        std::string pattern = matchPattern(line);
+        if (!pattern.empty()) patterns.push_back(std::move(pattern));
+    }
+    matcher_.assign(patterns);
+    entries_ = std::move(lines);
+}
+
+void DomainList::replaceAt(size_t index, std::string entry) {
+    std::string& slot = entries_.at(index);
+    const std::string oldPattern = matchPattern(slot);
+    const std::string newPattern = matchPattern(entry);
+    if (!oldPattern.empty()) matcher_.remove(oldPattern);
+    if (!newPattern.empty()) matcher_.add(newPattern);
+    slot = std::move(entry);
+}
+
+void DomainList::removeAt(size_t index) {
+    if (index >= entries_.size()) throw std::out_of_range("DomainList::removeAt");
+    const std::string pattern = matchPattern(entries_[index]);
+    if (!pattern.empty()) matcher_.remove(pattern);
+    entries_.erase(entries_.begin() + std::ptrdiff_t(index));
+}
+
+void DomainList::clear() {
+    entries_.clear();
+    matcher_.clear();
+}
+
+bool DomainList::containsDomain(std::string_view domain) const {
+    // A plain scan: a synced mark appended in place can leave an entry off its sorted position.
+    return std::any_of(entries_.begin(), entries_.end(),
+                       [&](const std::string& entry) { return isDomainOrSynced(entry, domain); });
+}
+
+bool DomainList::matchesUpper(std::string_view upperUrl) const {
+    return matcher_.anyIn(upperUrl);
+}
+
+bool DomainList::matchesUpperLinear(std::string_view upperUrl) const {
+    return std::any_of(entries_.begin(), entries_.end(), [&](const std::string& entry) {
+        if (entry.size() <= 3) return false;
+        const std::string_view domain = domainPart(entry);
+        if (domain.empty()) return false;
+        const auto found = std::search(
+            upperUrl.begin(), upperUrl.end(), domain.begin(), domain.end(),
+            [](char urlByte, char domainByte) { return urlByte == upperAscii(domainByte); });
+        return found != upperUrl.end();
+    });
+}
+
+}  // namespace vantrel
