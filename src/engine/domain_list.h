@@ -26,7 +26,7 @@ bool entryLess(std::string_view a, std::string_view b);
 // change. An entry takes part in matching only when its whole text is longer than 3 characters
 // and its domain part is not empty.
 class DomainList {
-public:
+  public:
     const std::vector<std::string>& entries() const { return entries_; }
     size_t size() const { return entries_.size(); }
     const std::string& at(size_t index) const { return entries_.at(index); }
@@ -48,7 +48,7 @@ public:
     // The same answer by a plain scan over every entry, in list order.
     bool matchesUpperLinear(std::string_view upperUrl) const;
 
-private:
+  private:
     std::vector<std::string> entries_;
     SubstringMatcher matcher_;
 };

@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/domain_list.h"
 #include "engine/list_view.h"
@@ -9,10 +10,27 @@
 
 namespace vantrel {
 
+// One list together with its view and its file: what is loaded, added to and saved as a unit.
+struct ListFile {
+    FileSystem& files;
+    std::string path;
+    DomainList& list;
+    ListView& view;
+
+    // Replaces the list by the file's lines and refills the view. A missing or unreadable file
+    // changes nothing and gives false.
+    bool load();
+    void save() const;
+    // Adds the domain of `text` to the list, the view and the file; false when it was refused
+    // (a duplicate, too short, or holding a line break). Throws Error naming the file when it
+    // cannot be written (the entry stays in the list and the view).
+    bool addUrl(std::string_view text);
+};
+
 // The allowed list and the blacklist with their files in the program's folder, their list views
 // and the edit boxes and handlers of the two list pages.
 class DomainLists {
-public:
+  public:
     static constexpr const char* kAllowedFile = "allowed.lis";
     static constexpr const char* kBlacklistFile = "blacklist.lis";
     static constexpr int kDeleteKey = 46;
@@ -28,12 +46,12 @@ public:
     std::string EditDomain;   // edit box of the Allowed List page
     std::string EditBDomain;  // edit box of the Blacklist page
 
-    // Adds the domain of `text` to the list, its view and its file. Throws Error naming the file
-    // when the file cannot be written (the entry stays in memory).
-    void AddURLToList(DomainList& list, std::string_view text);
-    // Each list whose file exists is replaced by the file's lines, and its view refilled.
+    // Adds the domain of `text` to the list, its view and its file (see ListFile::addUrl).
+    bool AddURLToList(DomainList& list, std::string_view text);
+    // Each list whose file can be read is replaced by the file's lines, and its view refilled.
     void LoadLists();
-    // Writes both files. Throws Error naming the file that could not be written.
+    // Writes both files (the second also when the first fails). Throws Error naming the file(s)
+    // that could not be written.
     void SaveLists();
     void saveList(const DomainList& list);
     static void LVAddString(ListView& view, std::string_view entry);
@@ -42,7 +60,7 @@ public:
     std::string pathOf(const DomainList& list) const;
     const std::string& programFolder() const { return programFolder_; }
 
-    // Page handlers.
+    // Page handlers. The edit box is cleared also when its text is refused.
     void IBtnAddClick();
     void IBtnBAddClick();
     // `inBlacklistBox`: the key went to EditBDomain, else to EditDomain.
@@ -51,12 +69,18 @@ public:
     void ExceptionListDeleteClick();
     void BlackListDeleteClick();
 
-private:
+  private:
+    ListFile fileOf(DomainList& list);
+    void addFromEditBox(std::string& editBox, DomainList& list);
     void deleteSelected(ListView& view);
 
     FileSystem& files_;
     std::string programFolder_;
 };
+
+// Replaces the file by the list so that a failure leaves the old file whole. Throws Error naming
+// it.
+void saveListFile(FileSystem& files, const std::string& path, const DomainList& list);
 
 // List file format: one entry per line, CR LF after each, in list order.
 std::string formatListFile(const std::vector<std::string>& entries);
