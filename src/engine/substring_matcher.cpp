@@ -1,18 +1,194 @@
 #include "engine/substring_matcher.h"
 
 #include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cstring>
 #include <unordered_map>
 
 namespace vantrel {
 
-// Plain version: every stored pattern is searched for in turn.
+namespace {
+
+constexpr uint32_t kNoPattern = UINT32_MAX;
+constexpr uint32_t kRoot = 0;
+
+// Aho-Corasick automaton over reversed patterns, scanned from the text's end. Domain names share
+// their endings far more than their beginnings, so the reversed trie has about a third fewer
+// states. States are numbered breadth first, which makes the children of every state a run of
+// consecutive ids: a state needs no edge list, only the id of its first child and its own label.
+class Automaton {
+  public:
+    // `patterns` holds distinct, non-empty reversed patterns with their ids.
+    void build(std::vector<std::pair<std::string, uint32_t>> patterns);
+
+    bool empty() const { return label_.empty(); }
+
+    // True when some pattern whose count is above zero occurs in `text`.
+    bool anyIn(std::string_view text, const std::vector<uint32_t>& counts) const;
+
+  private:
+    uint32_t child(uint32_t state, uint8_t c) const {
+        if (state == kRoot) return rootNext_[c];
+        const uint8_t* first = label_.data() + childBegin_[state];
+        const size_t n = childBegin_[state + 1] - childBegin_[state];
+        const void* hit = std::memchr(first, c, n);
+        return hit ? static_cast<uint32_t>(static_cast<const uint8_t*>(hit) - label_.data())
+                   : kRoot;
+    }
+
+    std::vector<uint32_t>
+        childBegin_;  // one more than states; children of s: [childBegin_[s], childBegin_[s+1])
+    std::vector<uint8_t> label_;  // byte on the edge into each state
+    std::vector<uint32_t> fail_;
+    std::vector<uint32_t> output_;      // pattern ending exactly here, or kNoPattern
+    std::vector<uint32_t> nextOutput_;  // nearest state on the fail chain with an output, or kRoot
+    std::array<uint32_t, 256> rootNext_{};
+};
+
+void Automaton::build(std::vector<std::pair<std::string, uint32_t>> patterns) {
+    std::sort(patterns.begin(), patterns.end());
+    *this = Automaton();
+    if (patterns.empty()) return;
+
+    // Level by level: each state is the run of sorted patterns that share its prefix, and a run
+    // starts with the pattern that ends at the state, if any.
+    struct Run {
+        uint32_t first, last;
+    };
+    std::vector<Run> level{{0, static_cast<uint32_t>(patterns.size())}};
+    std::vector<Run> nextLevel;
+    label_.push_back(0);
+    output_.push_back(kNoPattern);
+    for (size_t depth = 0; !level.empty(); ++depth) {
+        nextLevel.clear();
+        for (Run run : level) {
+            childBegin_.push_back(static_cast<uint32_t>(label_.size()));
+            uint32_t i = run.first;
+            while (i < run.last && patterns[i].first.size() == depth) ++i;
+            while (i < run.last) {
+                const char c = patterns[i].first[depth];
+                const uint32_t runFirst = i;
+                while (i < run.last && patterns[i].first[depth] == c) ++i;
+                label_.push_back(static_cast<uint8_t>(c));
+                const bool endsHere = patterns[runFirst].first.size() == depth + 1;
+                output_.push_back(endsHere ? patterns[runFirst].second : kNoPattern);
+                nextLevel.push_back({runFirst, i});
+            }
+        }
+        level.swap(nextLevel);
+    }
+    childBegin_.push_back(static_cast<uint32_t>(label_.size()));
+
+    for (uint32_t s = childBegin_[kRoot]; s < childBegin_[kRoot + 1]; ++s) rootNext_[label_[s]] = s;
+
+    // Breadth-first order means a state's fail target always has a smaller id.
+    const size_t states = label_.size();
+    fail_.assign(states, kRoot);
+    nextOutput_.assign(states, kRoot);
+    for (uint32_t parent = 0; parent < states; ++parent) {
+        for (uint32_t s = childBegin_[parent]; s < childBegin_[parent + 1]; ++s) {
+            if (parent != kRoot) {
+                uint32_t f = fail_[parent];
+                uint32_t target = child(f, label_[s]);
+                while (target == kRoot && f != kRoot) {
+                    f = fail_[f];
+                    target = child(f, label_[s]);
+                }
+                fail_[s] = target;
+            }
+            const uint32_t f = fail_[s];
+            nextOutput_[s] = output_[f] != kNoPattern ? f : nextOutput_[f];
+        }
+    }
+}
+
+bool Automaton::anyIn(std::string_view text, const std::vector<uint32_t>& counts) const {
+    if (empty()) return false;
+    uint32_t state = kRoot;
+    for (size_t i = text.size(); i-- > 0;) {
+        const auto c = static_cast<uint8_t>(text[i]);
+        uint32_t next = child(state, c);
+        while (next == kRoot && state != kRoot) {
+            state = fail_[state];
+            next = child(state, c);
+        }
+        state = next;
+        // Removed patterns stay in the automaton until the next rebuild; their count is zero.
+        for (uint32_t s = output_[state] != kNoPattern ? state : nextOutput_[state]; s != kRoot;
+             s = nextOutput_[s]) {
+            if (counts[output_[s]] > 0) return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+// Every distinct pattern ever stored has an id and a count (zero once removed). A large main
+// automaton holds the patterns known at the last full build; patterns added since then go to a
+// small delta automaton that is rebuilt on each addition. When the delta grows past a share of
+// the main one, or dead patterns outnumber live ones, everything is rebuilt from live patterns.
 struct SubstringMatcher::Impl {
-    std::unordered_map<std::string, size_t> counts;
+    std::unordered_map<std::string, uint32_t> ids;
+    std::vector<const std::string*> texts;  // by id; points at keys of `ids`
+    std::vector<uint32_t> counts;           // by id
+    std::vector<uint32_t> deltaIds;
+    size_t mainPatterns = 0;
+    size_t deadPatterns = 0;
     size_t total = 0;
+    Automaton main;
+    Automaton delta;
+
+    uint32_t idOf(std::string_view pattern) {
+        auto [it, inserted] =
+            ids.try_emplace(std::string(pattern), static_cast<uint32_t>(texts.size()));
+        if (inserted) {
+            texts.push_back(&it->first);
+            counts.push_back(0);
+        }
+        return it->second;
+    }
+
+    std::vector<std::pair<std::string, uint32_t>> reversed(
+        const std::vector<uint32_t>& which) const {
+        std::vector<std::pair<std::string, uint32_t>> out;
+        out.reserve(which.size());
+        for (uint32_t id : which)
+            out.emplace_back(std::string(texts[id]->rbegin(), texts[id]->rend()), id);
+        return out;
+    }
+
+    // Drops dead patterns and builds the main automaton over the rest.
+    void rebuildAll() {
+        std::unordered_map<std::string, uint32_t> oldIds;
+        oldIds.swap(ids);
+        std::vector<uint32_t> oldCounts;
+        oldCounts.swap(counts);
+        texts.clear();
+        for (const auto& [text, id] : oldIds) {
+            if (oldCounts[id] > 0) counts[idOf(text)] = oldCounts[id];
+        }
+        std::vector<uint32_t> all(texts.size());
+        for (uint32_t id = 0; id < all.size(); ++id) all[id] = id;
+        main.build(reversed(all));
+        delta.build({});
+        deltaIds.clear();
+        mainPatterns = all.size();
+        deadPatterns = 0;
+    }
+
+    size_t deltaLimit() const {
+        size_t limit = 64;
+        while (limit * limit < mainPatterns * 4) limit *= 2;
+        return limit;
+    }
 };
 
 SubstringMatcher::SubstringMatcher() : impl_(new Impl) {}
-SubstringMatcher::~SubstringMatcher() { delete impl_; }
+SubstringMatcher::~SubstringMatcher() {
+    delete impl_;
+}
 SubstringMatcher::SubstringMatcher(SubstringMatcher&& other) noexcept : impl_(other.impl_) {
     other.impl_ = new Impl;
 }
@@ -23,32 +199,54 @@ SubstringMatcher& SubstringMatcher::operator=(SubstringMatcher&& other) noexcept
 
 void SubstringMatcher::assign(const std::vector<std::string>& patterns) {
     clear();
-    for (const auto& p : patterns) add(p);
+    for (const auto& p : patterns) {
+        if (p.empty()) continue;
+        ++impl_->counts[impl_->idOf(p)];
+        ++impl_->total;
+    }
+    impl_->rebuildAll();
 }
 
 void SubstringMatcher::add(std::string_view pattern) {
     if (pattern.empty()) return;
-    ++impl_->counts[std::string(pattern)];
-    ++impl_->total;
+    Impl& m = *impl_;
+    const size_t known = m.texts.size();
+    const uint32_t id = m.idOf(pattern);
+    ++m.total;
+    if (++m.counts[id] > 1) return;
+    if (id < known) {  // a removed pattern comes back; its automaton still has it
+        --m.deadPatterns;
+        return;
+    }
+    m.deltaIds.push_back(id);
+    if (m.deltaIds.size() > m.deltaLimit()) {
+        m.rebuildAll();
+    } else {
+        m.delta.build(m.reversed(m.deltaIds));
+    }
 }
 
 void SubstringMatcher::remove(std::string_view pattern) {
-    auto it = impl_->counts.find(std::string(pattern));
-    if (it == impl_->counts.end()) return;
-    if (--it->second == 0) impl_->counts.erase(it);
-    --impl_->total;
+    Impl& m = *impl_;
+    auto it = m.ids.find(std::string(pattern));
+    if (it == m.ids.end() || m.counts[it->second] == 0) return;
+    --m.total;
+    if (--m.counts[it->second] > 0) return;
+    if (++m.deadPatterns > m.texts.size() / 2 + 64) m.rebuildAll();
 }
 
 void SubstringMatcher::clear() {
-    impl_->counts.clear();
-    impl_->total = 0;
+    delete impl_;
+    impl_ = new Impl;
 }
 
-size_t SubstringMatcher::size() const { return impl_->total; }
+size_t SubstringMatcher::size() const {
+    return impl_->total;
+}
 
 bool SubstringMatcher::anyIn(std::string_view text) const {
-    return std::any_of(impl_->counts.begin(), impl_->counts.end(),
-                       [&](const auto& kv) { return text.find(kv.first) != std::string_view::npos; });
+    return impl_->total > 0 &&
+           (impl_->main.anyIn(text, impl_->counts) || impl_->delta.anyIn(text, impl_->counts));
 }
 
 }  // namespace vantrel

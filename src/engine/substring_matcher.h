@@ -10,7 +10,7 @@ namespace vantrel {
 // A multiset of byte patterns that answers whether any of them occurs in a text. Patterns are
 // compared byte for byte (callers upper-case both sides). Empty patterns are never stored.
 class SubstringMatcher {
-public:
+  public:
     SubstringMatcher();
     ~SubstringMatcher();
     SubstringMatcher(SubstringMatcher&&) noexcept;
@@ -26,7 +26,7 @@ public:
 
     bool anyIn(std::string_view text) const;
 
-private:
+  private:
     struct Impl;
     Impl* impl_;
 };

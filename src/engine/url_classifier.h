@@ -4,13 +4,14 @@
 #include <string_view>
 
 #include "engine/domain_list.h"
+#include "engine/substring_matcher.h"
 
 namespace vantrel {
 
 // The advertising test behind every kill decision: the blacklist, a table of advertising
 // fragments and a table of exemptions, all matched as case-insensitive substrings of the URL.
 class UrlClassifier {
-public:
+  public:
     // `vendorServerIp` empty leaves its exemption out.
     UrlClassifier(const DomainList& cleanList, const DomainList& blackList,
                   std::string vendorServerIp);
@@ -24,13 +25,19 @@ public:
 
     void setVendorServerIp(std::string ip);
 
-private:
+  private:
     template <bool Linear>
     bool banned(std::string_view url) const;
+    template <bool Linear>
+    bool allowedUpper(std::string_view upperUrl) const;
+    bool exemptLinear(std::string_view upperUrl) const;
 
     const DomainList& cleanList_;
     const DomainList& blackList_;
     std::string vendorServerIpUpper_;
+    // Both fragment tables in one automaton each, for the fast path.
+    SubstringMatcher adFragments_;
+    SubstringMatcher exemptions_;
 };
 
 }  // namespace vantrel

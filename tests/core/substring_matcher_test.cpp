@@ -1,0 +1,157 @@
+#include "engine/substring_matcher.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <random>
+
+namespace vantrel {
+namespace {
+
+TEST(SubstringMatcher, FindsPatternsAnywhereAndOnlyWhole) {
+    SubstringMatcher m;
+    m.assign({"ADS.EXAMPLE.COM", "TRACK", "Q"});
+    EXPECT_TRUE(m.anyIn("HTTP://ADS.EXAMPLE.COM/"));
+    EXPECT_TRUE(m.anyIn("HTTP://A.COM/?R=ADS.EXAMPLE.COM"));
+    EXPECT_TRUE(m.anyIn("TRACK"));
+    EXPECT_TRUE(m.anyIn("Q"));
+    EXPECT_FALSE(m.anyIn("HTTP://DS.EXAMPLE.COM/TRAC"));
+    EXPECT_FALSE(m.anyIn(""));
+    EXPECT_FALSE(m.anyIn("ads.example.com"));  // bytes, not letters
+}
+
+TEST(SubstringMatcher, PatternsThatOverlapOrNestAreAllFound) {
+    SubstringMatcher m;
+    m.assign({"ABCD", "BC", "ABCE", "CDX"});
+    EXPECT_TRUE(m.anyIn("ZBCZ"));  // inside the longer pattern's path
+    EXPECT_TRUE(m.anyIn("ABCDX"));
+    EXPECT_TRUE(m.anyIn("QCDX"));  // found only through a fail link
+    EXPECT_FALSE(m.anyIn("ABDCE"));
+}
+
+TEST(SubstringMatcher, EmptyPatternsAreNeverStored) {
+    SubstringMatcher m;
+    m.assign({"", "A", ""});
+    m.add("");
+    EXPECT_EQ(m.size(), 1u);
+    EXPECT_FALSE(m.anyIn("B"));
+    m.clear();
+    EXPECT_EQ(m.size(), 0u);
+    EXPECT_FALSE(m.anyIn("A"));
+}
+
+TEST(SubstringMatcher, CountsEveryCopyOfAPattern) {
+    SubstringMatcher m;
+    m.assign({"DUP", "DUP"});
+    m.add("DUP");
+    EXPECT_EQ(m.size(), 3u);
+    m.remove("DUP");
+    m.remove("DUP");
+    EXPECT_TRUE(m.anyIn("A DUP"));
+    m.remove("DUP");
+    EXPECT_FALSE(m.anyIn("A DUP"));
+    m.remove("DUP");  // no longer stored: nothing changes
+    m.remove("NEVER");
+    EXPECT_EQ(m.size(), 0u);
+    m.add("DUP");
+    EXPECT_TRUE(m.anyIn("A DUP"));
+}
+
+TEST(SubstringMatcher, RemovedPatternDoesNotHideAShorterLiveOne) {
+    SubstringMatcher m;
+    m.assign({"LONGAD", "AD"});
+    m.remove("AD");
+    EXPECT_FALSE(m.anyIn("XADX"));
+    EXPECT_TRUE(m.anyIn("LONGAD"));
+    m.remove("LONGAD");
+    m.add("AD");
+    EXPECT_TRUE(m.anyIn("LONGAD"));
+}
+
+TEST(SubstringMatcher, AssignReplacesEverythingAndMoveKeepsIt) {
+    SubstringMatcher m;
+    m.add("OLD");
+    m.assign({"NEW"});
+    EXPECT_FALSE(m.anyIn("OLD"));
+    SubstringMatcher moved(std::move(m));
+    EXPECT_TRUE(moved.anyIn("NEW"));
+    SubstringMatcher other;
+    other = std::move(moved);
+    EXPECT_TRUE(other.anyIn("NEW"));
+    EXPECT_EQ(other.size(), 1u);
+}
+
+TEST(SubstringMatcher, HandlesEveryByteValue) {
+    SubstringMatcher m;
+    m.assign({std::string("\0\xff", 2), "\x80"});
+    EXPECT_TRUE(m.anyIn(std::string("a\0\xff", 3)));
+    EXPECT_TRUE(m.anyIn("\x7f\x80"));
+    EXPECT_FALSE(m.anyIn(std::string("\xff\0", 2)));
+}
+
+// A plain multiset model against which random operations are checked.
+class Model {
+  public:
+    void add(const std::string& p) {
+        if (!p.empty()) ++counts_[p];
+    }
+    void remove(const std::string& p) {
+        auto it = counts_.find(p);
+        if (it != counts_.end() && --it->second == 0) counts_.erase(it);
+    }
+    bool anyIn(const std::string& text) const {
+        for (const auto& kv : counts_)
+            if (text.find(kv.first) != std::string::npos) return true;
+        return false;
+    }
+    size_t size() const {
+        size_t n = 0;
+        for (const auto& kv : counts_) n += kv.second;
+        return n;
+    }
+
+  private:
+    std::map<std::string, size_t> counts_;
+};
+
+std::string randomText(std::mt19937& rng, size_t maxLength) {
+    static const char alphabet[] = "ABC.-";
+    std::string s(rng() % (maxLength + 1), 'A');
+    for (char& c : s) c = alphabet[rng() % 5];
+    return s;
+}
+
+// Thousands of additions and removals push the matcher across its merge and rebuild points.
+TEST(SubstringMatcher, AgreesWithPlainModelUnderRandomUpdates) {
+    for (uint32_t seed = 1; seed <= 4; ++seed) {
+        std::mt19937 rng(seed);
+        SubstringMatcher m;
+        Model model;
+        std::vector<std::string> initial;
+        for (int i = 0; i < 200 * int(seed); ++i) initial.push_back(randomText(rng, 9) + "Z");
+        m.assign(initial);
+        for (const auto& p : initial) model.add(p);
+        std::vector<std::string> stored = initial;
+        for (int step = 0; step < 6000; ++step) {
+            const auto op = rng() % 10;
+            if (op < 4) {
+                std::string p = randomText(rng, 7) + (rng() % 3 ? "Z" : "");
+                m.add(p);
+                model.add(p);
+                if (!p.empty()) stored.push_back(p);
+            } else if (op < 7 && !stored.empty()) {
+                const size_t i = rng() % stored.size();
+                m.remove(stored[i]);
+                model.remove(stored[i]);
+                stored.erase(stored.begin() + std::ptrdiff_t(i));
+            } else {
+                const std::string text = randomText(rng, 30) + (rng() % 2 ? "Z" : "");
+                ASSERT_EQ(m.anyIn(text), model.anyIn(text)) << "seed " << seed << " text " << text;
+            }
+            ASSERT_EQ(m.size(), model.size());
+        }
+    }
+}
+
+}  // namespace
+}  // namespace vantrel
