@@ -52,8 +52,10 @@ size_t DomainList::insertSorted(std::string entry) {
 }
 
 void DomainList::assign(std::vector<std::string> lines) {
-    std::sort(lines.begin(), lines.end(),
-              [](const std::string& a, const std::string& b) { return entryLess(a, b); });
+    const auto less = [](const std::string& a, const std::string& b) { return entryLess(a, b); };
+    // Files this program wrote are already in order; checking is far cheaper than sorting.
+    if (!std::is_sorted(lines.begin(), lines.end(), less))
+        std::sort(lines.begin(), lines.end(), less);
     std::vector<std::string> patterns;
     patterns.reserve(lines.size());
     for (const auto& line : lines) {

@@ -3,6 +3,14 @@
 #include "common/error.h"
 
 namespace vantrel {
+namespace {
+
+// A row shows the entry's domain part, without the synced mark.
+ListView::Row rowOf(std::string_view entry) {
+    return {std::string(domainPart(entry))};
+}
+
+}  // namespace
 
 bool ListFile::load() {
     const std::optional<std::string> data = files.readFile(path);
@@ -22,8 +30,7 @@ bool ListFile::addUrl(std::string_view text) {
     if (domain.size() <= 2 || list.containsDomain(domain)) return false;
     // A line break would split the entry in two when the file is read back.
     if (domain.find_first_of("\r\n") != std::string::npos) return false;
-    DomainLists::LVAddString(view, domain);
-    list.insertSorted(std::move(domain));
+    insertEntry(list, view, std::move(domain));
     save();
     return true;
 }
@@ -61,7 +68,7 @@ void DomainLists::saveList(const DomainList& list) {
 }
 
 void DomainLists::LVAddString(ListView& view, std::string_view entry) {
-    view.addRow({std::string(domainPart(entry))});
+    view.addRow(rowOf(entry));
 }
 
 ListView& DomainLists::viewOf(const DomainList& list) {
@@ -115,6 +122,13 @@ void DomainLists::deleteSelected(ListView& view) {
     if (!list || selected < 0 || size_t(selected) >= list->size()) return;
     list->removeAt(size_t(selected));
     view.removeRow(size_t(selected));
+}
+
+size_t insertEntry(DomainList& list, ListView& view, std::string entry) {
+    ListView::Row row = rowOf(entry);
+    const size_t index = list.insertSorted(std::move(entry));
+    view.insertRow(index, std::move(row));
+    return index;
 }
 
 void saveListFile(FileSystem& files, const std::string& path, const DomainList& list) {

@@ -54,6 +54,7 @@ class DomainLists {
     // that could not be written.
     void SaveLists();
     void saveList(const DomainList& list);
+    // Appends a row for the entry: only for filling a view in list order (use insertEntry to add).
     static void LVAddString(ListView& view, std::string_view entry);
 
     ListView& viewOf(const DomainList& list);
@@ -77,6 +78,10 @@ class DomainLists {
     FileSystem& files_;
     std::string programFolder_;
 };
+
+// Inserts the entry at its sorted place in the list and its row at the same index of the view, so
+// that a row's index stays its entry's index (appending the row would break that).
+size_t insertEntry(DomainList& list, ListView& view, std::string entry);
 
 // Replaces the file by the list so that a failure leaves the old file whole. Throws Error naming
 // it.

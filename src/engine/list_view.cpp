@@ -1,5 +1,7 @@
 #include "engine/list_view.h"
 
+#include <algorithm>
+
 namespace vantrel {
 
 void ListView::removeRow(size_t index) {
@@ -10,6 +12,12 @@ void ListView::removeRow(size_t index) {
     } else if (selected_ > static_cast<int>(index)) {
         --selected_;
     }
+}
+
+void ListView::insertRow(size_t index, Row row) {
+    index = std::min(index, rows_.size());
+    rows_.insert(rows_.begin() + static_cast<std::ptrdiff_t>(index), std::move(row));
+    if (selected_ >= static_cast<int>(index)) ++selected_;
 }
 
 void ListView::clear() {

@@ -16,6 +16,8 @@ public:
     const Row& row(size_t index) const { return rows_.at(index); }
 
     void addRow(Row row) { rows_.push_back(std::move(row)); }
+    // Inserts before `index` (at the end when past it); the selected row stays selected.
+    void insertRow(size_t index, Row row);
     void removeRow(size_t index);
     void clear();
 

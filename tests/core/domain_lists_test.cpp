@@ -134,6 +134,19 @@ TEST_F(DomainListsTest, DeleteRemovesExactlyTheSelectedEntryAndCancelBringsItBac
     EXPECT_EQ(rowTexts(lists.BlackLV), domainParts(lists.BlackList));
 }
 
+TEST_F(DomainListsTest, AddedRowSitsAtItsEntrysIndexSoDeleteHitsTheRightEntry) {
+    files.files[kBlack] = "m.com\r\nz.com\r\n";
+    lists.LoadLists();
+    lists.BlackLV.select(1);  // "z.com"
+    lists.AddURLToList(lists.BlackList, "a.com:1");
+    lists.AddURLToList(lists.BlackList, "p.org");
+    EXPECT_EQ(rowTexts(lists.BlackLV), domainParts(lists.BlackList));
+    EXPECT_EQ(rowTexts(lists.BlackLV),
+              (std::vector<std::string>{"a.com", "m.com", "p.org", "z.com"}));
+    lists.LVKeyDown(lists.BlackLV, DomainLists::kDeleteKey);
+    EXPECT_EQ(lists.BlackList.entries(), (std::vector<std::string>{"a.com", "m.com", "p.org"}));
+}
+
 TEST_F(DomainListsTest, AllowedDeleteUsesTheAllowedList) {
     files.files[kAllowed] = "a.com\r\nb.com\r\n";
     files.files[kBlack] = "a.com\r\nb.com\r\n";
