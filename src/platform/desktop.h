@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "platform/browser.h"
@@ -15,7 +16,7 @@ enum class MessageBoxAnswer { Ok, Yes, No, Cancel };
 // The user's desktop: the window in front, the keyboard, global hot keys, the tray entry,
 // sounds and message boxes. Everything is called on the main thread.
 class Desktop {
-public:
+  public:
     static constexpr int kModControl = 2;
     static constexpr int kModAlt = 1;
 
@@ -41,6 +42,10 @@ public:
     // Both play asynchronously and report nothing.
     virtual void playSoundFile(const std::string& path) = 0;
     virtual void playBuiltInSound() = 0;
+
+    // The modal file-open dialog for a wave file ("Wav file|*.wav"), starting in `startFolder`
+    // (empty: the dialog's own choice). The chosen path, or nothing when the user cancels.
+    virtual std::optional<std::string> chooseWaveFile(const std::string& startFolder) = 0;
 
     // Modal; for kind Question the answer is Yes or No, otherwise Ok.
     virtual MessageBoxAnswer messageBox(const std::string& text, const std::string& caption,
