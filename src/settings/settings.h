@@ -41,9 +41,12 @@ struct Settings {
 // not a whole decimal number.
 int HotKeyCode(std::string_view text);
 
+// The text as a whole decimal number within the 32-bit range; `fallback` for anything else.
+std::int32_t decimalOr(std::string_view text, std::int32_t fallback);
+
 // Values the program reads at start-up and never writes; each has a default when missing.
 struct Configuration {
-    std::string vtr_home = "http://vantrel.example/";  // HomePageUrl
+    std::string vtr_home = "http://vantrel.example/";   // HomePageUrl
     std::string vtr_server = "http://vantrel.example";  // vendor server base, http://host[:port]
     std::string vtr_server_ip;                          // empty: no address exemption
 };

@@ -12,8 +12,8 @@ namespace {
 
 // One prepared statement, finalized on every path.
 class Statement {
-public:
-    Statement(sqlite3* db, const char* sql) : db_(db) {
+  public:
+    Statement(sqlite3* db, const char* sql) {
         if (sqlite3_prepare_v2(db, sql, -1, &stmt_, nullptr) != SQLITE_OK) stmt_ = nullptr;
     }
     ~Statement() { sqlite3_finalize(stmt_); }
@@ -34,51 +34,89 @@ public:
         return text ? std::string(text, size_t(sqlite3_column_bytes(stmt_, index))) : std::string();
     }
 
-private:
-    sqlite3* db_;
+  private:
     sqlite3_stmt* stmt_ = nullptr;
 };
 
+// SQLite gives names such as ":memory:" a meaning of their own; a file of that name is meant.
+std::string fileNameForSqlite(const std::string& path) {
+    return path.front() == ':' ? "./" + path : path;
+}
+
+constexpr const char* kValuesTable = "registry_values";
+
 }  // namespace
 
+void SqliteRegistry::Close::operator()(sqlite3* db) const {
+    sqlite3_close_v2(db);
+}
+
 SqliteRegistry::SqliteRegistry(const std::string& path) : path_(path) {
+    // An empty name would open a private temporary database that is lost at close.
+    if (path.empty()) throw Error("Cannot open registry file \"\": no file name given");
     const auto folder = std::filesystem::path(path).parent_path();
     std::error_code ec;
     if (!folder.empty()) std::filesystem::create_directories(folder, ec);
-    if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
-        SQLITE_OK) {
-        fail("open");
+    sqlite3* db = nullptr;
+    const int rc = sqlite3_open_v2(fileNameForSqlite(path).c_str(), &db,
+                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    db_.reset(db);
+    if (rc != SQLITE_OK) fail("open");
+    sqlite3_busy_timeout(db, 5000);
+    // SQLite quietly opens a file it may not write read-only; saving would fail much later. Told
+    // before the first read, which would leave log files beside it.
+    if (sqlite3_db_readonly(db, "main") == 1) {
+        throw Error("Cannot write registry file \"" + path_ + "\": the file is read-only");
     }
-    sqlite3_busy_timeout(db_, 5000);
-    // The first statement reads the header: a file that is not a database fails here, unchanged.
-    exec("PRAGMA journal_mode=WAL");
+    checkIsRegistry();
+    exec("PRAGMA journal_mode=WAL", "use");
     exec(
+        "BEGIN IMMEDIATE;"
         "CREATE TABLE IF NOT EXISTS registry_keys (key TEXT PRIMARY KEY COLLATE NOCASE);"
         "CREATE TABLE IF NOT EXISTS registry_values ("
         " key TEXT NOT NULL COLLATE NOCASE, name TEXT NOT NULL COLLATE NOCASE,"
-        " value TEXT NOT NULL, PRIMARY KEY (key, name))");
+        " value TEXT NOT NULL, PRIMARY KEY (key, name));"
+        "COMMIT",
+        "initialise");
 }
 
-SqliteRegistry::~SqliteRegistry() { sqlite3_close_v2(db_); }
+// Reading the schema reads the file header, so a file that is not a database fails here, before
+// anything is written. The database of some other program is refused rather than extended.
+void SqliteRegistry::checkIsRegistry() {
+    Statement tables(db_.get(), "SELECT name FROM sqlite_master WHERE type = 'table'");
+    if (!tables.ok()) fail("use");
+    bool anyTable = false;
+    bool registryTable = false;
+    int rc;
+    while ((rc = tables.step()) == SQLITE_ROW) {
+        anyTable = true;
+        registryTable = registryTable || tables.column(0) == kValuesTable;
+    }
+    if (rc != SQLITE_DONE) fail("use");
+    if (anyTable && !registryTable) {
+        throw Error("Cannot use registry file \"" + path_ +
+                    "\": it is a database without registry values");
+    }
+}
 
-void SqliteRegistry::fail(const std::string& what) {
-    const std::string detail = db_ ? sqlite3_errmsg(db_) : "out of memory";
+void SqliteRegistry::fail(const std::string& what) const {
+    const std::string detail = db_ ? sqlite3_errmsg(db_.get()) : "out of memory";
     throw Error("Cannot " + what + " registry file \"" + path_ + "\": " + detail);
 }
 
-void SqliteRegistry::exec(const char* sql) {
-    if (sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) != SQLITE_OK) fail("use");
+void SqliteRegistry::exec(const char* sql, const char* what) {
+    if (sqlite3_exec(db_.get(), sql, nullptr, nullptr, nullptr) != SQLITE_OK) fail(what);
 }
 
 void SqliteRegistry::openKey(const std::string& key) {
-    Statement insert(db_, "INSERT OR IGNORE INTO registry_keys (key) VALUES (?1)");
+    Statement insert(db_.get(), "INSERT OR IGNORE INTO registry_keys (key) VALUES (?1)");
     if (!insert.ok()) fail("open key in");
     insert.bind(1, key);
     if (insert.step() != SQLITE_DONE) fail("create key in");
 }
 
 std::string SqliteRegistry::readValue(const std::string& key, const std::string& name) {
-    Statement select(db_, "SELECT value FROM registry_values WHERE key = ?1 AND name = ?2");
+    Statement select(db_.get(), "SELECT value FROM registry_values WHERE key = ?1 AND name = ?2");
     if (!select.ok()) fail("read");
     select.bind(1, key);
     select.bind(2, name);
@@ -89,7 +127,7 @@ std::string SqliteRegistry::readValue(const std::string& key, const std::string&
 }
 
 bool SqliteRegistry::hasValue(const std::string& key, const std::string& name) {
-    Statement select(db_, "SELECT 1 FROM registry_values WHERE key = ?1 AND name = ?2");
+    Statement select(db_.get(), "SELECT 1 FROM registry_values WHERE key = ?1 AND name = ?2");
     if (!select.ok()) fail("read");
     select.bind(1, key);
     select.bind(2, name);
@@ -100,10 +138,10 @@ bool SqliteRegistry::hasValue(const std::string& key, const std::string& name) {
 
 void SqliteRegistry::writeValues(const std::string& key, const Values& values) {
     // BEGIN IMMEDIATE takes the write lock up front, so two copies never interleave a save.
-    exec("BEGIN IMMEDIATE");
+    exec("BEGIN IMMEDIATE", "write");
     try {
         openKey(key);
-        Statement upsert(db_,
+        Statement upsert(db_.get(),
                          "INSERT INTO registry_values (key, name, value) VALUES (?1, ?2, ?3) "
                          "ON CONFLICT (key, name) DO UPDATE SET value = excluded.value");
         if (!upsert.ok()) fail("write");
@@ -114,15 +152,15 @@ void SqliteRegistry::writeValues(const std::string& key, const Values& values) {
             if (upsert.step() != SQLITE_DONE) fail("write");
             upsert.reset();
         }
-        exec("COMMIT");
+        exec("COMMIT", "write");
     } catch (...) {
-        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_exec(db_.get(), "ROLLBACK", nullptr, nullptr, nullptr);
         throw;
     }
 }
 
 void SqliteRegistry::deleteValue(const std::string& key, const std::string& name) {
-    Statement remove(db_, "DELETE FROM registry_values WHERE key = ?1 AND name = ?2");
+    Statement remove(db_.get(), "DELETE FROM registry_values WHERE key = ?1 AND name = ?2");
     if (!remove.ok()) fail("write");
     remove.bind(1, key);
     remove.bind(2, name);
@@ -130,12 +168,15 @@ void SqliteRegistry::deleteValue(const std::string& key, const std::string& name
 }
 
 RegistryStore::Values SqliteRegistry::listValues(const std::string& key) {
-    Statement select(db_, "SELECT name, value FROM registry_values WHERE key = ?1 ORDER BY name");
+    // One statement, so the list is one consistent state even while another copy saves.
+    Statement select(db_.get(),
+                     "SELECT name, value FROM registry_values WHERE key = ?1 ORDER BY name");
     if (!select.ok()) fail("read");
     select.bind(1, key);
     Values values;
     int rc;
-    while ((rc = select.step()) == SQLITE_ROW) values.emplace_back(select.column(0), select.column(1));
+    while ((rc = select.step()) == SQLITE_ROW)
+        values.emplace_back(select.column(0), select.column(1));
     if (rc != SQLITE_DONE) fail("read");
     return values;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "platform/registry_store.h"
@@ -12,13 +13,10 @@ namespace vantrel::sqlite {
 // (write-ahead log, busy timeout); every writeValues is one transaction. Key paths and value
 // names compare without regard to ASCII letter case, as registry names do.
 class SqliteRegistry : public RegistryStore {
-public:
+  public:
     // Opens or creates the file (and its folder). Throws Error naming the file when it is not a
-    // database or cannot be used; such a file is left untouched.
+    // registry database, cannot be opened or cannot be written; such a file is left untouched.
     explicit SqliteRegistry(const std::string& path);
-    ~SqliteRegistry() override;
-    SqliteRegistry(const SqliteRegistry&) = delete;
-    SqliteRegistry& operator=(const SqliteRegistry&) = delete;
 
     void openKey(const std::string& key) override;
     std::string readValue(const std::string& key, const std::string& name) override;
@@ -29,12 +27,18 @@ public:
 
     const std::string& path() const { return path_; }
 
-private:
-    [[noreturn]] void fail(const std::string& what);
-    void exec(const char* sql);
+  private:
+    struct Close {
+        void operator()(sqlite3* db) const;
+    };
+
+    [[noreturn]] void fail(const std::string& what) const;
+    void exec(const char* sql, const char* what);
+    void checkIsRegistry();
 
     std::string path_;
-    sqlite3* db_ = nullptr;
+    // Closed on every path, also when the constructor throws.
+    std::unique_ptr<sqlite3, Close> db_;
 };
 
 // $VANTREL_REGISTRY when set, else $XDG_CONFIG_HOME/vantrel/registry.db (~/.config when unset).
