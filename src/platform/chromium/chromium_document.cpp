@@ -1,0 +1,80 @@
+#include "platform/chromium/chromium_document.h"
+
+namespace vantrel::chromium {
+
+ChromiumDocument::ChromiumDocument(DocumentSnapshot snapshot, EventLoop& loop,
+                                   std::weak_ptr<BrowserControl> control,
+                                   std::shared_ptr<PlaceholderImages> placeholders)
+    : snapshot_(std::move(snapshot)),
+      loop_(loop),
+      control_(std::move(control)),
+      placeholders_(std::move(placeholders)) {}
+
+DocumentSnapshot::Image& ChromiumDocument::image(size_t index) {
+    if (index >= snapshot_.images.size()) throw BrowserError("no image at that index");
+    return snapshot_.images[index];
+}
+
+DocumentSnapshot::Link& ChromiumDocument::link(size_t index) {
+    if (index >= snapshot_.links.size()) throw BrowserError("no link at that index");
+    return snapshot_.links[index];
+}
+
+void ChromiumDocument::setImageSrc(size_t index, const std::string& src) {
+    image(index).src = src;
+    // A placeholder of the program folder is shown from its bytes; the page keeps the
+    // engine's address beside it so that a later snapshot reads that address back.
+    const std::string shown = placeholders_ ? placeholders_->dataUrlFor(src) : std::string();
+    if (shown.empty()) {
+        queue({PageWrite::Kind::ImageSrc, index, src, 0, {}});
+    } else {
+        queue({PageWrite::Kind::ImageSrc, index, shown, 0, src});
+    }
+}
+
+void ChromiumDocument::setImageWidth(size_t index, int width) {
+    image(index).width = width;
+    queue({PageWrite::Kind::ImageWidth, index, {}, width, {}});
+}
+
+void ChromiumDocument::setImageHeight(size_t index, int height) {
+    image(index).height = height;
+    queue({PageWrite::Kind::ImageHeight, index, {}, height, {}});
+}
+
+void ChromiumDocument::setImageAlt(size_t index, const std::string& alt) {
+    image(index);
+    queue({PageWrite::Kind::ImageAlt, index, alt, 0, {}});
+}
+
+std::string ChromiumDocument::linkHref(size_t index) {
+    auto& l = link(index);
+    if (!l.isAnchor) throw BrowserError("not an anchor");
+    return l.href;
+}
+
+void ChromiumDocument::setLinkHref(size_t index, const std::string& href) {
+    auto& l = link(index);
+    if (!l.isAnchor) throw BrowserError("not an anchor");
+    l.href = href;
+    queue({PageWrite::Kind::LinkHref, index, href, 0, {}});
+}
+
+void ChromiumDocument::queue(PageWrite write) {
+    if (snapshot_.contextId == 0) return;
+    unsent_.push_back(std::move(write));
+    if (unsent_.size() > 1) return;
+    loop_.post([weak = weak_from_this()] {
+        if (auto self = weak.lock()) self->flush();
+    });
+}
+
+void ChromiumDocument::flush() {
+    auto control = control_.lock();
+    if (control && !unsent_.empty()) {
+        control->evaluate(snapshot_.sessionId, snapshot_.contextId, writeScript(unsent_));
+    }
+    unsent_.clear();
+}
+
+}  // namespace vantrel::chromium

@@ -1,0 +1,99 @@
+#include "platform/chromium/chromium_shell.h"
+
+#include "platform/chromium/websocket_transport.h"
+
+namespace vantrel::chromium {
+
+namespace {
+
+// A started browser answers in about 0.3 s; a slow machine gets ample room.
+constexpr CdpConnection::Millis kConnectTimeout{15000};
+
+class WindowSnapshot : public BrowserWindows {
+  public:
+    explicit WindowSnapshot(std::vector<std::shared_ptr<WebBrowser>> browsers)
+        : browsers_(std::move(browsers)) {}
+    int Count() override { return int(browsers_.size()); }
+    std::shared_ptr<WebBrowser> Item(int index) override {
+        return index >= 0 && index < Count() ? browsers_[size_t(index)] : nullptr;
+    }
+
+  private:
+    std::vector<std::shared_ptr<WebBrowser>> browsers_;
+};
+
+}  // namespace
+
+ChromiumShell::ChromiumShell(EventLoop& loop, ChromiumOptions options)
+    : loop_(loop), options_(std::move(options)) {}
+
+ChromiumShell::~ChromiumShell() {
+    close();
+}
+
+void ChromiumShell::connect() {
+    if (tracker_) return;
+    std::unique_ptr<CdpTransport> transport;
+    if (options_.attach.empty()) {
+        auto process = std::make_unique<ChromiumProcess>(options_.launch);
+        process_ = process.get();
+        browserPid_ = process->pid();
+        transport = std::move(process);
+    } else {
+        transport = connectWebSocket(options_.attach, kConnectTimeout);
+    }
+    auto windows = std::make_shared<WindowList>(
+        loop_, std::make_shared<PlaceholderImages>(options_.programFolder));
+    auto tracker = std::make_shared<TargetTracker>(
+        std::make_unique<CdpConnection>(std::move(transport)), loop_, windows);
+    windows->setControl(tracker);
+    try {
+        tracker->connection().call("Browser.getVersion", Json::object(), {}, kConnectTimeout);
+        for (const auto& [id, url] : tracker->start()) windows->windowCreated(id, url, true, true);
+    } catch (const BrowserError&) {
+        tracker->close();
+        process_ = nullptr;
+        browserPid_ = 0;
+        throw;
+    }
+    if (!browserPid_) {
+        // Attached: the foreground test needs the browser's process id.
+        try {
+            const Json info = tracker->connection().call("SystemInfo.getProcessInfo");
+            for (const auto& p : info.value("processInfo", Json::array())) {
+                if (p.value("type", "") == "browser") browserPid_ = p.value("id", 0);
+            }
+        } catch (const BrowserError&) {
+        }
+    }
+    windows_ = std::move(windows);
+    tracker_ = std::move(tracker);
+}
+
+void ChromiumShell::close() {
+    if (tracker_) tracker_->close();
+}
+
+std::unique_ptr<BrowserWindows> ChromiumShell::createWindows() {
+    connect();
+    return std::make_unique<WindowSnapshot>(windows_->browsers());
+}
+
+void ChromiumShell::listenWindowRegistered(std::function<void()> onWindowRegistered) {
+    connect();
+    windows_->setOnRegistered(std::move(onWindowRegistered));
+}
+
+WindowHandle ChromiumShell::foregroundWindow() {
+    if (!windows_ || !browserPid_) return 0;
+    if (!x11_) x11_ = std::make_unique<X11ActiveWindow>();
+    if (x11_->ownerPid() != browserPid_) return 0;
+    return windows_->focusedWindow();
+}
+
+CdpConnection& ChromiumShell::connection() {
+    connect();
+    return tracker_->connection();
+}
+
+}  // namespace vantrel::chromium

@@ -1,0 +1,65 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <memory>
+#include <string>
+
+#include "platform/browser.h"
+#include "platform/chromium/chromium_process.h"
+#include "platform/chromium/target_tracker.h"
+#include "platform/chromium/window_list.h"
+#include "platform/chromium/x11_active_window.h"
+#include "platform/event_loop.h"
+
+namespace vantrel::chromium {
+
+struct ChromiumOptions {
+    // Empty: start the browser. Otherwise the DevTools endpoint of a running browser: a ws://
+    // address, host:port, or the path of a DevToolsActivePort file.
+    std::string attach;
+    LaunchOptions launch;
+    // The program folder, ending with "/": its placeholder pictures are shown as data URLs.
+    std::string programFolder;
+};
+
+// The user's Chromium as the engine's window collection. The connection is made by the first
+// createWindows() or listenWindowRegistered(); the I/O runs on the connection's thread and
+// every event reaches the engine through the loop's post.
+class ChromiumShell : public BrowserShell {
+  public:
+    ChromiumShell(EventLoop& loop, ChromiumOptions options);
+    ~ChromiumShell() override;
+    ChromiumShell(const ChromiumShell&) = delete;
+    ChromiumShell& operator=(const ChromiumShell&) = delete;
+
+    std::unique_ptr<BrowserWindows> createWindows() override;
+    void listenWindowRegistered(std::function<void()> onWindowRegistered) override;
+
+    // Connects now if not yet connected. Throws BrowserError.
+    void connect();
+    // Resumes everything that waits for Vantrel and closes the connection.
+    void close();
+
+    // The window whose page has focus, when the X11 window in front belongs to the browser;
+    // 0 otherwise. Only the X server is asked, never the browser.
+    WindowHandle foregroundWindow();
+
+    // The browser's process id (0 when unknown).
+    pid_t browserPid() const { return browserPid_; }
+    // The started browser, null when attached to a running one.
+    ChromiumProcess* process() const { return process_; }
+    // The raw connection, for tools and tests that drive the browser themselves.
+    CdpConnection& connection();
+
+  private:
+    EventLoop& loop_;
+    ChromiumOptions options_;
+    std::shared_ptr<WindowList> windows_;
+    std::shared_ptr<TargetTracker> tracker_;
+    ChromiumProcess* process_ = nullptr;
+    pid_t browserPid_ = 0;
+    std::unique_ptr<X11ActiveWindow> x11_;
+};
+
+}  // namespace vantrel::chromium

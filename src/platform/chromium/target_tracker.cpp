@@ -1,0 +1,428 @@
+#include "platform/chromium/target_tracker.h"
+
+#include <algorithm>
+#include <future>
+
+#include "platform/browser.h"
+#include "platform/chromium/page_scripts.h"
+
+namespace vantrel::chromium {
+
+namespace {
+
+using Millis = CdpConnection::Millis;
+
+// A window closed while it still starts waits this long for its first request before it is
+// closed anyway (a window opened without an address makes none).
+constexpr Millis kStartingWindowGrace{500};
+// Reading a big page takes a while (a few hundred ms for 8 MB of markup).
+constexpr Millis kSnapshotTimeout{15000};
+
+const Json kAutoAttach = {
+    {"autoAttach", true}, {"waitForDebuggerOnStart", true}, {"flatten", true}};
+
+std::string text(const Json& object, const char* key) {
+    auto it = object.find(key);
+    return it != object.end() && it->is_string() ? it->get<std::string>() : std::string();
+}
+
+bool hasFeature(const std::vector<std::string>& features, const char* name) {
+    return std::find(features.begin(), features.end(), name) != features.end();
+}
+
+}  // namespace
+
+TargetTracker::TargetTracker(std::unique_ptr<CdpConnection> connection, EventLoop& loop,
+                             std::shared_ptr<WindowEvents> events)
+    : connection_(std::move(connection)), loop_(loop), events_(std::move(events)) {
+    connection_->onEvent(
+        [this](const std::string& method, const Json& params, const std::string& sessionId) {
+            handleEvent(method, params, sessionId);
+        });
+    connection_->onClosed([this] { toMain([](WindowEvents& e) { e.browserGone(); }); });
+    connection_->start();
+}
+
+TargetTracker::~TargetTracker() {
+    close();
+}
+
+void TargetTracker::close() {
+    connection_->close([this] { releaseAll(); });
+}
+
+std::vector<std::pair<std::string, std::string>> TargetTracker::start() {
+    connection_->call("Target.setDiscoverTargets", {{"discover", true}});
+    connection_->call("Target.setAutoAttach", kAutoAttach);
+    // The targets that exist were reported before the replies; read them on the I/O thread.
+    auto known = std::make_shared<std::promise<std::vector<std::pair<std::string, std::string>>>>();
+    auto future = known->get_future();
+    connection_->post([this, known] {
+        std::vector<std::pair<std::string, std::string>> windows;
+        for (const auto& id : order_) windows.emplace_back(id, targets_[id].url);
+        known->set_value(std::move(windows));
+    });
+    if (future.wait_for(CdpConnection::kDefaultTimeout) != std::future_status::ready) {
+        throw BrowserError("the browser's windows could not be listed");
+    }
+    return future.get();
+}
+
+void TargetTracker::handleEvent(const std::string& method, const Json& params,
+                                const std::string& sessionId) {
+    if (method == "Fetch.requestPaused") {
+        requestPaused(params, sessionId);
+    } else if (method == "Page.lifecycleEvent") {
+        lifecycle(params, sessionId);
+    } else if (method == "Page.frameNavigated") {
+        frameNavigated(params, sessionId);
+    } else if (method == "Page.windowOpen") {
+        windowOpen(params, sessionId);
+    } else if (method == "Target.attachedToTarget") {
+        attached(params, sessionId);
+    } else if (method == "Target.targetCreated") {
+        targetCreated(params.value("targetInfo", Json::object()));
+    } else if (method == "Target.targetInfoChanged") {
+        const Json info = params.value("targetInfo", Json::object());
+        auto it = targets_.find(text(info, "targetId"));
+        if (it == targets_.end() || it->second.url == text(info, "url")) return;
+        it->second.url = text(info, "url");
+        toMain([id = it->first, url = it->second.url](WindowEvents& e) {
+            e.windowUrlChanged(id, url);
+        });
+    } else if (method == "Target.targetDestroyed") {
+        targetGone(text(params, "targetId"));
+    } else if (method == "Target.detachedFromTarget") {
+        const std::string id = text(params, "sessionId");
+        sessions_.erase(id);
+        std::erase_if(paused_, [&](const auto& p) { return p.second.sessionId == id; });
+    } else if (method == "Target.targetCrashed" || method == "Inspector.targetCrashed") {
+        const std::string page =
+            method == "Inspector.targetCrashed" ? pageOf(sessionId) : text(params, "targetId");
+        if (!targets_.count(page)) return;
+        toMain([page](WindowEvents& e) { e.windowCrashed(page); });
+    } else if (method == "Runtime.bindingCalled" && text(params, "name") == kFocusBinding) {
+        const std::string page = pageOf(sessionId);
+        if (page.empty()) return;
+        toMain([page, focused = text(params, "payload") == "1"](WindowEvents& e) {
+            e.focusReported(page, focused);
+        });
+    }
+}
+
+void TargetTracker::targetCreated(const Json& info) {
+    const std::string id = text(info, "targetId");
+    if (text(info, "type") != "page" || id.empty() || targets_.count(id)) return;
+    Target& target = targets_[id];
+    target.url = text(info, "url");
+    // A window opened by a page starts with no address; anything else is already running.
+    target.started = !target.url.empty();
+    bool toolbar = true, menubar = true;
+    const std::string opener = text(info, "openerId");
+    if (!opener.empty()) {
+        auto open = lastOpen_.find(opener);
+        if (open != lastOpen_.end()) {
+            // The page's latest request is the one that opened it; older ones were refused.
+            target.openedBy = open->second;
+            target.openedBy->targetId = id;
+            toolbar = hasFeature(open->second->features, "toolbar");
+            menubar = hasFeature(open->second->features, "menubar");
+            lastOpen_.erase(open);
+        } else {
+            target.barsKnown = false;
+        }
+    }
+    order_.push_back(id);
+    toMain([id, url = target.url, toolbar, menubar](WindowEvents& e) {
+        e.windowCreated(id, url, toolbar, menubar);
+    });
+    if (target.openedBy && target.openedBy->cancelled) beginQuit(id);
+}
+
+void TargetTracker::attached(const Json& params, const std::string& parentSession) {
+    const Json info = params.value("targetInfo", Json::object());
+    const std::string sessionId = text(params, "sessionId");
+    const std::string targetId = text(info, "targetId");
+    const std::string type = text(info, "type");
+    if (type == "page") {
+        targetCreated(info);
+        // A session of another client on a page Vantrel already watches (a tool's own attach).
+        if (!targets_[targetId].sessionId.empty()) return;
+        sessions_[sessionId] = {targetId, targetId};
+        targets_[targetId].sessionId = sessionId;
+        prepareSession(sessionId, true);
+        return;
+    }
+    const std::string page = pageOf(parentSession);
+    if (type == "iframe" && !page.empty()) {
+        sessions_[sessionId] = {targetId, page};
+        prepareSession(sessionId, false);
+        return;
+    }
+    // Workers and the like: let them run and leave them alone.
+    connection_->send("Runtime.runIfWaitingForDebugger", Json::object(), sessionId);
+    connection_->send("Target.detachFromTarget", {{"sessionId", sessionId}}, parentSession);
+}
+
+void TargetTracker::prepareSession(const std::string& sessionId, bool isPage) {
+    // Sent back to back: waiting for a reply before the resume deadlocks windows opened with
+    // noopener, whose Page.enable answers only once they run.
+    connection_->send("Page.enable", Json::object(), sessionId);
+    connection_->send("Page.setLifecycleEventsEnabled", {{"enabled", true}}, sessionId);
+    connection_->send(
+        "Fetch.enable",
+        {{"patterns",
+          Json::array(
+              {{{"urlPattern", "*"}, {"resourceType", "Document"}, {"requestStage", "Request"}}})}},
+        sessionId);
+    connection_->send("Target.setAutoAttach", kAutoAttach, sessionId);
+    if (isPage) {
+        connection_->send("Runtime.addBinding",
+                          {{"name", kFocusBinding}, {"executionContextName", kWorldName}},
+                          sessionId);
+        connection_->send(
+            "Page.addScriptToEvaluateOnNewDocument",
+            {{"source", focusScript()}, {"worldName", kWorldName}, {"runImmediately", true}},
+            sessionId);
+    }
+    connection_->send("Runtime.runIfWaitingForDebugger", Json::object(), sessionId);
+}
+
+void TargetTracker::windowOpen(const Json& params, const std::string& sessionId) {
+    const std::string opener = pageOf(sessionId);
+    if (opener.empty()) return;
+    auto request = std::make_shared<OpenRequest>();
+    if (auto f = params.find("windowFeatures"); f != params.end() && f->is_array()) {
+        for (const auto& feature : *f) {
+            if (feature.is_string()) request->features.push_back(feature.get<std::string>());
+        }
+    }
+    lastOpen_[opener] = request;
+    toMain([opener, self = shared_from_this(), request](WindowEvents& e) {
+        e.newWindow(opener, [self, request](bool cancel) {
+            if (!cancel) return;
+            self->connection_->post([t = self.get(), request] {
+                request->cancelled = true;
+                if (!request->targetId.empty()) t->beginQuit(request->targetId);
+            });
+        });
+    });
+}
+
+void TargetTracker::requestPaused(const Json& params, const std::string& sessionId) {
+    const std::string requestId = text(params, "requestId");
+    const std::string page = pageOf(sessionId);
+    auto it = targets_.find(page);
+    if (it == targets_.end()) {
+        reply(requestId, sessionId, "continue");
+        return;
+    }
+    Target& target = it->second;
+    const std::string frameId = text(params, "frameId");
+    const std::string url = text(params.value("request", Json::object()), "url");
+    if (frameId == page) target.started = true;
+    if (target.quitting) {
+        reply(requestId, sessionId, "fail");
+        closeNow(page);
+        return;
+    }
+    paused_[requestId] = {sessionId, page};
+    if (frameId != page || target.barsKnown) {
+        pauseForEngine(requestId, sessionId, page, frameId, url);
+        return;
+    }
+    // A window whose opening was not seen: its bars are asked before the engine judges it.
+    connection_->send(
+        "Runtime.evaluate",
+        {{"expression", "[window.toolbar.visible, window.menubar.visible]"},
+         {"returnByValue", true}},
+        sessionId, [this, requestId, sessionId, page, frameId, url](const CdpReply& r) {
+            const Json value =
+                r.ok ? r.result.value("result", Json::object()).value("value", Json()) : Json();
+            if (value.is_array() && value.size() == 2 && targets_.count(page)) {
+                targets_[page].barsKnown = true;
+                toMain([page, tb = value[0] == true, mb = value[1] == true](WindowEvents& e) {
+                    e.windowBarsReported(page, tb, mb);
+                });
+            }
+            pauseForEngine(requestId, sessionId, page, frameId, url);
+        });
+}
+
+void TargetTracker::pauseForEngine(const std::string& requestId, const std::string& sessionId,
+                                   const std::string& pageId, const std::string& frameId,
+                                   const std::string& url) {
+    (void)sessionId;
+    toMain([self = shared_from_this(), requestId, pageId, frameId, url](WindowEvents& e) {
+        e.beforeNavigate(pageId, frameId, url, [self, requestId](bool cancel) {
+            self->connection_->post(
+                [t = self.get(), requestId, cancel] { t->answer(requestId, cancel); });
+        });
+    });
+}
+
+void TargetTracker::answer(const std::string& requestId, bool cancel) {
+    auto it = paused_.find(requestId);
+    if (it == paused_.end()) return;  // answered already: its window was closed meanwhile
+    const Paused paused = it->second;
+    paused_.erase(it);
+    auto target = targets_.find(paused.pageId);
+    if (target != targets_.end() && target->second.quitting) {
+        reply(requestId, paused.sessionId, "fail");
+        closeNow(paused.pageId);
+        return;
+    }
+    // A cancel answers with an empty "204 No Content": the browser keeps the old page.
+    reply(requestId, paused.sessionId, cancel ? "cancel" : "continue");
+}
+
+void TargetTracker::reply(const std::string& requestId, const std::string& sessionId,
+                          const char* how) {
+    const std::string kind = how;
+    if (kind == "cancel") {
+        connection_->send(
+            "Fetch.fulfillRequest",
+            {{"requestId", requestId}, {"responseCode", 204}, {"responseHeaders", Json::array()}},
+            sessionId);
+    } else if (kind == "fail") {
+        connection_->send("Fetch.failRequest",
+                          {{"requestId", requestId}, {"errorReason", "BlockedByClient"}},
+                          sessionId);
+    } else {
+        connection_->send("Fetch.continueRequest", {{"requestId", requestId}}, sessionId);
+    }
+}
+
+void TargetTracker::lifecycle(const Json& params, const std::string& sessionId) {
+    if (text(params, "name") != "load") return;
+    const std::string page = pageOf(sessionId);
+    const std::string frameId = text(params, "frameId");
+    if (page.empty() || frameId.empty()) return;
+    if (frameId == page) targets_[page].started = true;
+    auto complete = [this, page, frameId](std::shared_ptr<const DocumentSnapshot> snapshot) {
+        toMain([page, frameId, snapshot](WindowEvents& e) {
+            e.documentComplete(page, frameId, snapshot);
+        });
+    };
+    // The page is read before the engine hears of it, so its scan reads locally.
+    connection_->send(
+        "Page.createIsolatedWorld", {{"frameId", frameId}, {"worldName", kWorldName}}, sessionId,
+        [this, page, frameId, sessionId, complete](const CdpReply& world) {
+            const Json context =
+                world.ok ? world.result.value("executionContextId", Json()) : Json();
+            if (!context.is_number_integer()) {
+                complete(nullptr);
+                return;
+            }
+            const int contextId = context.get<int>();
+            connection_->send(
+                "Runtime.evaluate",
+                {{"expression", snapshotScript()},
+                 {"contextId", contextId},
+                 {"returnByValue", true}},
+                sessionId,
+                [this, page, frameId, sessionId, contextId, complete](const CdpReply& r) {
+                    if (!r.ok || r.result.contains("exceptionDetails")) {
+                        complete(nullptr);
+                        return;
+                    }
+                    auto snapshot = std::make_shared<DocumentSnapshot>(parseSnapshot(
+                        r.result.value("result", Json::object()).value("value", Json())));
+                    snapshot->sessionId = sessionId;
+                    snapshot->contextId = contextId;
+                    auto target = targets_.find(page);
+                    if (frameId == page && target != targets_.end() && !target->second.barsKnown) {
+                        target->second.barsKnown = true;
+                        toMain([page, tb = snapshot->toolbarVisible, mb = snapshot->menubarVisible](
+                                   WindowEvents& e) { e.windowBarsReported(page, tb, mb); });
+                    }
+                    complete(snapshot);
+                },
+                kSnapshotTimeout);
+        });
+}
+
+void TargetTracker::frameNavigated(const Json& params, const std::string& sessionId) {
+    const Json frame = params.value("frame", Json::object());
+    const std::string page = pageOf(sessionId);
+    const std::string frameId = text(frame, "id");
+    if (page.empty() || frameId.empty()) return;
+    if (frameId == page) targets_[page].started = true;
+    toMain([page, frameId, url = text(frame, "url") + text(frame, "urlFragment")](WindowEvents& e) {
+        e.frameNavigated(page, frameId, url);
+    });
+}
+
+void TargetTracker::targetGone(const std::string& targetId) {
+    if (!targets_.erase(targetId)) return;
+    std::erase(order_, targetId);
+    lastOpen_.erase(targetId);
+    std::erase_if(paused_, [&](const auto& p) { return p.second.pageId == targetId; });
+    std::erase_if(sessions_, [&](const auto& s) { return s.second.pageId == targetId; });
+    toMain([targetId](WindowEvents& e) { e.windowGone(targetId); });
+}
+
+void TargetTracker::quit(const std::string& targetId) {
+    connection_->post([this, targetId] { beginQuit(targetId); });
+}
+
+void TargetTracker::beginQuit(const std::string& targetId) {
+    auto it = targets_.find(targetId);
+    if (it == targets_.end() || it->second.quitting) return;
+    Target& target = it->second;
+    target.quitting = true;
+    bool answered = false;
+    for (auto p = paused_.begin(); p != paused_.end();) {
+        if (p->second.pageId != targetId) {
+            ++p;
+            continue;
+        }
+        reply(p->first, p->second.sessionId, "fail");
+        answered = true;
+        p = paused_.erase(p);
+    }
+    if (answered || target.started) {
+        closeNow(targetId);
+        return;
+    }
+    // Closing a window that has not asked for its page yet lets the request through: it is
+    // closed at its first request instead, or after a grace period if it makes none.
+    connection_->postAfter(kStartingWindowGrace, [this, targetId] { closeNow(targetId); });
+}
+
+void TargetTracker::closeNow(const std::string& targetId) {
+    auto it = targets_.find(targetId);
+    if (it == targets_.end() || it->second.closing) return;
+    it->second.closing = true;
+    connection_->send("Target.closeTarget", {{"targetId", targetId}});
+}
+
+void TargetTracker::evaluate(const std::string& sessionId, int contextId, std::string script) {
+    connection_->send(
+        "Runtime.evaluate",
+        {{"expression", std::move(script)}, {"contextId", contextId}, {"returnByValue", true}},
+        sessionId);
+}
+
+void TargetTracker::releaseAll() {
+    for (const auto& [requestId, paused] : paused_) {
+        auto target = targets_.find(paused.pageId);
+        const bool quitting = target != targets_.end() && target->second.quitting;
+        reply(requestId, paused.sessionId, quitting ? "fail" : "continue");
+    }
+    paused_.clear();
+    for (const auto& [sessionId, session] : sessions_) {
+        connection_->send("Fetch.disable", Json::object(), sessionId);
+        connection_->send("Runtime.runIfWaitingForDebugger", Json::object(), sessionId);
+    }
+    for (const auto& [id, target] : targets_) {
+        if (target.quitting) closeNow(id);
+    }
+}
+
+std::string TargetTracker::pageOf(const std::string& sessionId) const {
+    auto it = sessions_.find(sessionId);
+    return it == sessions_.end() ? std::string() : it->second.pageId;
+}
+
+}  // namespace vantrel::chromium

@@ -1,0 +1,111 @@
+#pragma once
+
+#include <deque>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/chromium/cdp_connection.h"
+#include "platform/chromium/window_events.h"
+#include "platform/event_loop.h"
+
+namespace vantrel::chromium {
+
+// What the main thread asks of the browser. Calls return at once; the work is done on the
+// I/O thread.
+class BrowserControl {
+  public:
+    virtual ~BrowserControl() = default;
+    // Closes the window so that no request of a window still starting leaves.
+    virtual void quit(const std::string& targetId) = 0;
+    // Runs `script` in the isolated world `contextId` of a session, answer ignored.
+    virtual void evaluate(const std::string& sessionId, int contextId, std::string script) = 0;
+};
+
+// The protocol side of the browser, run on the connection's I/O thread: attaches to every page
+// and frame before its first request, resumes it, turns the protocol's events into the
+// window events (posted to the main loop), and answers paused requests.
+class TargetTracker : public BrowserControl, public std::enable_shared_from_this<TargetTracker> {
+  public:
+    // Takes the connection over; it must not be started yet.
+    TargetTracker(std::unique_ptr<CdpConnection> connection, EventLoop& loop,
+                  std::shared_ptr<WindowEvents> events);
+    // Resumes what waits, then closes the connection.
+    ~TargetTracker() override;
+    TargetTracker(const TargetTracker&) = delete;
+    TargetTracker& operator=(const TargetTracker&) = delete;
+
+    // Any thread but the I/O thread: starts watching and waits until every window open now is
+    // known. Returns them in the browser's order. Throws BrowserError.
+    std::vector<std::pair<std::string, std::string>> start();
+    // Resumes everything that waits for Vantrel, then closes the connection. Idempotent.
+    void close();
+    CdpConnection& connection() { return *connection_; }
+
+    void quit(const std::string& targetId) override;
+    void evaluate(const std::string& sessionId, int contextId, std::string script) override;
+
+  private:
+    void handleEvent(const std::string& method, const Json& params, const std::string& sessionId);
+    void releaseAll();
+
+    struct Session {
+        std::string targetId;
+        std::string pageId;  // the window the session belongs to
+    };
+    struct OpenRequest {
+        std::vector<std::string> features;
+        bool cancelled = false;
+        std::string targetId;  // the window it opened, once known
+    };
+    struct Target {
+        std::string sessionId;
+        std::string url;
+        bool barsKnown = true;
+        bool quitting = false;
+        bool closing = false;
+        bool started = false;  // a document of its own has been requested or committed
+        std::shared_ptr<OpenRequest> openedBy;
+    };
+    struct Paused {
+        std::string sessionId;
+        std::string pageId;
+    };
+
+    void attached(const Json& params, const std::string& parentSession);
+    void prepareSession(const std::string& sessionId, bool isPage);
+    void targetCreated(const Json& info);
+    void windowOpen(const Json& params, const std::string& sessionId);
+    void requestPaused(const Json& params, const std::string& sessionId);
+    void pauseForEngine(const std::string& requestId, const std::string& sessionId,
+                        const std::string& pageId, const std::string& frameId,
+                        const std::string& url);
+    void answer(const std::string& requestId, bool cancel);
+    void reply(const std::string& requestId, const std::string& sessionId, const char* how);
+    void lifecycle(const Json& params, const std::string& sessionId);
+    void frameNavigated(const Json& params, const std::string& sessionId);
+    void targetGone(const std::string& targetId);
+    void beginQuit(const std::string& targetId);
+    void closeNow(const std::string& targetId);
+    std::string pageOf(const std::string& sessionId) const;
+
+    template <typename F>
+    void toMain(F&& f) {
+        loop_.post([events = events_, f = std::forward<F>(f)]() mutable { f(*events); });
+    }
+
+    std::unique_ptr<CdpConnection> connection_;
+    EventLoop& loop_;
+    std::shared_ptr<WindowEvents> events_;
+
+    // I/O thread only.
+    std::map<std::string, Session> sessions_;
+    std::map<std::string, Target> targets_;
+    std::vector<std::string> order_;  // page targets in the order they appeared
+    std::map<std::string, std::shared_ptr<OpenRequest>> lastOpen_;  // by opener
+    std::map<std::string, Paused> paused_;                          // by request id
+};
+
+}  // namespace vantrel::chromium

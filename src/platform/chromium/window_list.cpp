@@ -1,0 +1,204 @@
+#include "platform/chromium/window_list.h"
+
+#include <algorithm>
+
+namespace vantrel::chromium {
+
+namespace {
+
+// A window or one of its frames. A frame answers with its window's handle and bars.
+class ChromiumBrowser : public WebBrowser {
+  public:
+    ChromiumBrowser(std::shared_ptr<WindowState> state, std::string frameId,
+                    std::weak_ptr<BrowserControl> control)
+        : state_(std::move(state)), frameId_(std::move(frameId)), control_(std::move(control)) {}
+
+    WindowHandle handle() override { return live().handle; }
+    std::string LocationURL() override {
+        auto& s = live();
+        if (frameId_ == s.targetId) return s.url;
+        auto frame = s.frames.find(frameId_);
+        return frame == s.frames.end() ? std::string() : frame->second.url;
+    }
+    int ToolBar() override { return live().toolbar ? 1 : 0; }
+    bool MenuBar() override { return live().menubar; }
+    void Quit() override {
+        auto& s = live();
+        if (auto control = control_.lock()) control->quit(s.targetId);
+    }
+    std::shared_ptr<PageDocument> Document() override {
+        auto& s = live();
+        auto frame = s.frames.find(frameId_);
+        if (frame == s.frames.end() || !frame->second.document) {
+            throw BrowserError("the page has no finished document");
+        }
+        return frame->second.document;
+    }
+    std::uint32_t advise(BrowserEventSink& sink) override {
+        if (!state_->alive) return 0;
+        state_->sink = &sink;
+        return std::uint32_t(state_->handle);
+    }
+
+  private:
+    WindowState& live() {
+        if (!state_->alive) throw BrowserError("the window is closed");
+        if (state_->crashed) throw BrowserError("the page has crashed");
+        return *state_;
+    }
+
+    std::shared_ptr<WindowState> state_;
+    std::string frameId_;
+    std::weak_ptr<BrowserControl> control_;
+};
+
+}  // namespace
+
+WindowList::WindowList(EventLoop& loop, std::shared_ptr<PlaceholderImages> placeholders)
+    : loop_(loop), placeholders_(std::move(placeholders)) {}
+
+std::vector<std::shared_ptr<WebBrowser>> WindowList::browsers() {
+    std::vector<std::shared_ptr<WebBrowser>> result;
+    for (const auto& state : windows_) result.push_back(browserFor(state, state->targetId));
+    return result;
+}
+
+WindowHandle WindowList::focusedWindow() const {
+    auto state = find(focusedTarget_);
+    return state ? state->handle : 0;
+}
+
+std::shared_ptr<WindowState> WindowList::find(const std::string& targetId) const {
+    for (const auto& state : windows_) {
+        if (state->targetId == targetId) return state;
+    }
+    return nullptr;
+}
+
+std::shared_ptr<WebBrowser> WindowList::browserFor(const std::shared_ptr<WindowState>& state,
+                                                   const std::string& frameId) {
+    return std::make_shared<ChromiumBrowser>(state, frameId, control_);
+}
+
+void WindowList::windowCreated(const std::string& targetId, const std::string& url, bool toolbar,
+                               bool menubar) {
+    if (gone_ || find(targetId)) return;
+    auto state = std::make_shared<WindowState>();
+    state->targetId = targetId;
+    state->handle = nextHandle_++;
+    state->url = url;
+    state->toolbar = toolbar;
+    state->menubar = menubar;
+    windows_.push_back(state);
+    if (onRegistered_) onRegistered_();
+}
+
+void WindowList::windowUrlChanged(const std::string& targetId, const std::string& url) {
+    if (auto state = find(targetId)) state->url = url;
+}
+
+void WindowList::windowBarsReported(const std::string& targetId, bool toolbar, bool menubar) {
+    if (auto state = find(targetId)) {
+        state->toolbar = toolbar;
+        state->menubar = menubar;
+    }
+}
+
+void WindowList::windowCrashed(const std::string& targetId) {
+    if (auto state = find(targetId)) {
+        state->crashed = true;
+        state->frames.clear();
+    }
+}
+
+void WindowList::windowGone(const std::string& targetId) {
+    auto state = find(targetId);
+    if (!state) return;
+    state->alive = false;
+    state->frames.clear();
+    std::erase(windows_, state);
+    if (focusedTarget_ == targetId) focusedTarget_.clear();
+}
+
+void WindowList::frameNavigated(const std::string& targetId, const std::string& frameId,
+                                const std::string& url) {
+    auto state = find(targetId);
+    if (!state) return;
+    auto& frame = state->frames[frameId];
+    frame.url = url;
+    frame.document.reset();
+    if (frameId == targetId) {
+        state->url = url;
+        state->crashed = false;
+    }
+}
+
+void WindowList::decide(const std::shared_ptr<WindowState>& state, const Answer& answer,
+                        const std::function<void(BrowserEventSink&, bool&)>& handler) {
+    bool cancel = false;
+    if (!state || !state->sink) {
+        answer(false);
+        return;
+    }
+    try {
+        handler(*state->sink, cancel);
+    } catch (const BrowserError&) {
+        // A window that failed mid-handler: what was decided so far stands.
+    } catch (...) {
+        answer(cancel);
+        throw;
+    }
+    answer(cancel);
+}
+
+void WindowList::beforeNavigate(const std::string& targetId, const std::string& frameId,
+                                const std::string& url, Answer answer) {
+    auto state = find(targetId);
+    decide(state, answer, [&](BrowserEventSink& sink, bool& cancel) {
+        sink.BeforeNavigate2(browserFor(state, frameId), url, cancel);
+    });
+}
+
+void WindowList::newWindow(const std::string& openerTargetId, Answer answer) {
+    decide(find(openerTargetId), answer,
+           [&](BrowserEventSink& sink, bool& cancel) { sink.NewWindow2(cancel); });
+}
+
+void WindowList::documentComplete(const std::string& targetId, const std::string& frameId,
+                                  std::shared_ptr<const DocumentSnapshot> snapshot) {
+    auto state = find(targetId);
+    if (!state) return;
+    auto& frame = state->frames[frameId];
+    if (snapshot) {
+        frame.url = snapshot->url;
+        frame.document =
+            std::make_shared<ChromiumDocument>(*snapshot, loop_, control_, placeholders_);
+    }
+    const std::string url = frameId == targetId && frame.url.empty() ? state->url : frame.url;
+    if (!state->sink) return;
+    try {
+        state->sink->DocumentComplete(browserFor(state, frameId), url);
+    } catch (const BrowserError&) {
+        // The page went away while the engine read it.
+    }
+}
+
+void WindowList::focusReported(const std::string& targetId, bool focused) {
+    if (focused) {
+        focusedTarget_ = targetId;
+    } else if (focusedTarget_ == targetId) {
+        focusedTarget_.clear();
+    }
+}
+
+void WindowList::browserGone() {
+    gone_ = true;
+    for (const auto& state : windows_) {
+        state->alive = false;
+        state->frames.clear();
+    }
+    windows_.clear();
+    focusedTarget_.clear();
+}
+
+}  // namespace vantrel::chromium

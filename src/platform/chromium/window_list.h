@@ -1,0 +1,82 @@
+#pragma once
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/browser.h"
+#include "platform/chromium/chromium_document.h"
+#include "platform/chromium/window_events.h"
+
+namespace vantrel::chromium {
+
+// What the main thread knows of one window, kept current by the browser's events.
+struct WindowState {
+    struct Frame {
+        std::string url;
+        std::shared_ptr<ChromiumDocument> document;
+    };
+
+    std::string targetId;
+    WindowHandle handle = 0;
+    std::string url;
+    bool toolbar = true;
+    bool menubar = true;
+    bool alive = true;
+    bool crashed = false;
+    BrowserEventSink* sink = nullptr;
+    std::map<std::string, Frame> frames;  // by frame id; the window's own is its target id
+};
+
+// The browser windows as the main thread sees them, in the order they appeared. Every read of
+// the engine is served from here; nothing waits for the browser.
+class WindowList : public WindowEvents, public std::enable_shared_from_this<WindowList> {
+  public:
+    WindowList(EventLoop& loop, std::shared_ptr<PlaceholderImages> placeholders);
+
+    void setControl(std::weak_ptr<BrowserControl> control) { control_ = std::move(control); }
+    void setOnRegistered(std::function<void()> handler) { onRegistered_ = std::move(handler); }
+
+    // The windows of the collection, oldest first.
+    std::vector<std::shared_ptr<WebBrowser>> browsers();
+    // The window whose page last reported focus, 0 when none.
+    WindowHandle focusedWindow() const;
+    bool browserGone() const { return gone_; }
+
+    void windowCreated(const std::string& targetId, const std::string& url, bool toolbar,
+                       bool menubar) override;
+    void windowUrlChanged(const std::string& targetId, const std::string& url) override;
+    void windowBarsReported(const std::string& targetId, bool toolbar, bool menubar) override;
+    void windowCrashed(const std::string& targetId) override;
+    void windowGone(const std::string& targetId) override;
+    void frameNavigated(const std::string& targetId, const std::string& frameId,
+                        const std::string& url) override;
+    void beforeNavigate(const std::string& targetId, const std::string& frameId,
+                        const std::string& url, Answer answer) override;
+    void newWindow(const std::string& openerTargetId, Answer answer) override;
+    void documentComplete(const std::string& targetId, const std::string& frameId,
+                          std::shared_ptr<const DocumentSnapshot> snapshot) override;
+    void focusReported(const std::string& targetId, bool focused) override;
+    void browserGone() override;
+
+  private:
+    std::shared_ptr<WindowState> find(const std::string& targetId) const;
+    std::shared_ptr<WebBrowser> browserFor(const std::shared_ptr<WindowState>& state,
+                                           const std::string& frameId);
+    // Runs an engine handler, then answers the browser whatever the handler did.
+    void decide(const std::shared_ptr<WindowState>& state, const Answer& answer,
+                const std::function<void(BrowserEventSink&, bool&)>& handler);
+
+    EventLoop& loop_;
+    std::shared_ptr<PlaceholderImages> placeholders_;
+    std::weak_ptr<BrowserControl> control_;
+    std::function<void()> onRegistered_;
+    std::vector<std::shared_ptr<WindowState>> windows_;
+    std::string focusedTarget_;
+    WindowHandle nextHandle_ = 1;
+    bool gone_ = false;
+};
+
+}  // namespace vantrel::chromium
