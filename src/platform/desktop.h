@@ -10,7 +10,8 @@ namespace vantrel {
 // The tray pictures the program shows.
 enum class TrayIcon { StopIcon, Tray, Tray1 };
 
-enum class MessageBoxKind { Error, Information, Question };
+// Confirm: warning icon, OK and Cancel buttons, Cancel the default.
+enum class MessageBoxKind { Error, Information, Question, Confirm };
 enum class MessageBoxAnswer { Ok, Yes, No, Cancel };
 
 // The user's desktop: the window in front, the keyboard, global hot keys, the tray entry,
@@ -47,7 +48,7 @@ class Desktop {
     // (empty: the dialog's own choice). The chosen path, or nothing when the user cancels.
     virtual std::optional<std::string> chooseWaveFile(const std::string& startFolder) = 0;
 
-    // Modal; for kind Question the answer is Yes or No, otherwise Ok.
+    // Modal; for kind Question the answer is Yes or No, for Confirm Ok or Cancel, otherwise Ok.
     virtual MessageBoxAnswer messageBox(const std::string& text, const std::string& caption,
                                         MessageBoxKind kind) = 0;
 };
