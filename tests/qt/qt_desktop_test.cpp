@@ -2,6 +2,7 @@
 
 #include <QIcon>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QSystemTrayIcon>
 
 #include "platform/qt/qt_desktop.h"
