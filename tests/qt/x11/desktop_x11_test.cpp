@@ -57,12 +57,15 @@ TEST(SkinnedWindowOnX11, TheScreenShowsTheSkinInsideTheShapeAndTheDesktopOutside
     window.move(120, 90);
     window.show();
     ASSERT_TRUE(runUntil([&] { return window.windowHandle()->isExposed(); }));
-    runUntil([] { return false; }, 300);  // let the first paint reach the screen
-
     const QPoint origin = window.mapToGlobal(QPoint(0, 0));
-    const QImage screen = QGuiApplication::primaryScreen()->grabWindow(0).toImage().convertToFormat(
-        QImage::Format_RGB32);
+    QImage screen;
     auto onScreen = [&](int x, int y) { return screen.pixel(origin.x() + x, origin.y() + y); };
+    // The first paint reaches the screen a little after the window is exposed.
+    EXPECT_TRUE(runUntil([&] {
+        screen = QGuiApplication::primaryScreen()->grabWindow(0).toImage().convertToFormat(
+            QImage::Format_RGB32);
+        return onScreen(300, 200) == skin.pixel(300, 200);
+    }));
     const QRgb black = qRgb(0, 0, 0);
     for (QPoint outside : {QPoint(1, 1), QPoint(300, 8), QPoint(564, 357), QPoint(2, 200)}) {
         EXPECT_EQ(onScreen(outside.x(), outside.y()), black) << outside.x() << "," << outside.y();
