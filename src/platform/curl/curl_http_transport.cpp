@@ -212,8 +212,10 @@ class CurlHttpTransport::Worker : public std::enable_shared_from_this<Worker> {
         if (!callbacks_.progress) return;
         const std::int64_t total = result_.contentLength.value_or(0);
         const std::int64_t received = result_.received;
-        std::unique_lock lock(mutex_);
-        progressPending_ = true;
+        {
+            std::lock_guard lock(mutex_);
+            progressPending_ = true;
+        }
         loop_.post([self = shared_from_this(), total, received] {
             if (!self->isAborted()) self->callbacks_.progress(total, received);
             {
@@ -222,6 +224,7 @@ class CurlHttpTransport::Worker : public std::enable_shared_from_this<Worker> {
             }
             self->progressRan_.notify_all();
         });
+        std::unique_lock lock(mutex_);
         progressRan_.wait(lock, [this] { return !progressPending_ || aborted_; });
     }
 
