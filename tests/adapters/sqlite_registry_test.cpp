@@ -10,11 +10,11 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <optional>
 #include <sstream>
 
 #include "common/error.h"
 #include "platform/sqlite/sqlite_registry.h"
+#include "tests/adapters/scoped_env.h"
 #include "tests/adapters/temp_dir.h"
 
 using vantrel::RegistryStore;
@@ -50,22 +50,6 @@ void expectRefused(const std::string& path) {
         EXPECT_NE(std::string(e.what()).find('"' + path + '"'), std::string::npos) << e.what();
     }
 }
-
-// Sets an environment variable for the life of the object, then restores it.
-class ScopedEnv {
-  public:
-    ScopedEnv(const char* name, const char* value) : name_(name) {
-        if (const char* old = std::getenv(name)) old_ = old;
-        value ? ::setenv(name, value, 1) : ::unsetenv(name);
-    }
-    ~ScopedEnv() { old_ ? ::setenv(name_, old_->c_str(), 1) : ::unsetenv(name_); }
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
-
-  private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
 
 }  // namespace
 

@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include "tests/adapters/run_program.h"
+#include "tests/adapters/scoped_env.h"
 #include "tests/adapters/temp_dir.h"
 
 namespace {
@@ -113,11 +115,16 @@ TEST(VantrelctlReg, BadArgumentsAndUnusableFilesExitWithStatus2) {
 
 TEST(VantrelctlSettings, DefaultRegistryComesFromTheEnvironment) {
     TempDir dir;
-    // The child inherits the environment: point the default at the temporary folder.
     const std::string chosen = dir.path() + "chosen.db";
-    ::setenv("VANTREL_REGISTRY", chosen.c_str(), 1);
-    const ProgramResult r = vantrelctl({"reg", "set", kKey, "killpop", "0"});
-    ::unsetenv("VANTREL_REGISTRY");
+    const ProgramResult r = [&] {
+        ScopedEnv env("VANTREL_REGISTRY", chosen.c_str());
+        return vantrelctl({"reg", "set", kKey, "killpop", "0"});
+    }();
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(vantrelctl({"reg", "get", "--registry", chosen, kKey, "killpop"}).out, "0\n");
+
+    ScopedEnv noChoice("VANTREL_REGISTRY", nullptr);
+    ScopedEnv config("XDG_CONFIG_HOME", dir.path().c_str());
+    EXPECT_EQ(vantrelctl({"settings"}).out, kFirstRunOutput);
+    EXPECT_TRUE(std::filesystem::exists(dir.path() + "vantrel/registry.db"));
 }
