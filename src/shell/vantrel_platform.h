@@ -1,0 +1,26 @@
+#pragma once
+
+#include <string>
+
+#include "platform/browser.h"
+#include "platform/desktop.h"
+#include "platform/event_loop.h"
+#include "platform/file_system.h"
+#include "platform/registry_store.h"
+#include "settings/settings.h"
+
+namespace vantrel {
+
+// What the main window is built on: the desktop program, `vantrelctl watch` and the tests each
+// fill it with their own adapters.
+struct VantrelPlatform {
+    EventLoop& loop;
+    FileSystem& files;
+    RegistryStore& registry;
+    BrowserShell& browsers;
+    Desktop& desktop;
+    std::string programFolder;  // ends with "/"
+    Configuration configuration;
+};
+
+}  // namespace vantrel
