@@ -97,7 +97,7 @@ class HttpServer {
             {
                 std::lock_guard lock(mutex_);
                 requests_.push_back(host + " " + path);
-                auto it = pages_.find(path);
+                auto it = pages_.find(path.substr(0, path.find('?')));
                 if (it != pages_.end()) {
                     found = it->second;
                     ok = true;

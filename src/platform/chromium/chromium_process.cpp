@@ -48,9 +48,12 @@ std::vector<std::string> launchArguments(const LaunchOptions& options) {
     std::istringstream words(options.command);
     for (std::string word; words >> word;) args.push_back(word);
     if (args.empty()) args.push_back("chromium");
-    args.insert(args.end(), {"--remote-debugging-pipe", "--disable-gpu", "--disable-quic",
-                             "--no-first-run", "--disable-background-networking",
-                             "--disable-component-update", "--disable-sync"});
+    args.insert(args.end(),
+                {"--remote-debugging-pipe", "--disable-gpu", "--disable-quic", "--no-first-run",
+                 "--disable-background-networking", "--disable-component-update", "--disable-sync",
+                 // Keeps the browser running when the user closes its last window,
+                 // so a start from the desktop menu opens a window Vantrel sees.
+                 "--keep-alive-for-test"});
     // The sandbox refuses to run as root.
     if (::geteuid() == 0) args.push_back("--no-sandbox");
     if (!options.userDataDir.empty()) args.push_back("--user-data-dir=" + options.userDataDir);

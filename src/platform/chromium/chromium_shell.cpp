@@ -24,6 +24,14 @@ class WindowSnapshot : public BrowserWindows {
 
 }  // namespace
 
+ChromiumOptions browserOptions(const Configuration& configuration, std::string programFolder) {
+    ChromiumOptions options;
+    options.attach = configuration.vtr_browser;
+    options.launch.command = configuration.vtr_browser_cmd;
+    options.programFolder = std::move(programFolder);
+    return options;
+}
+
 ChromiumShell::ChromiumShell(EventLoop& loop, ChromiumOptions options)
     : loop_(loop), options_(std::move(options)) {}
 

@@ -11,6 +11,7 @@
 #include "platform/chromium/window_list.h"
 #include "platform/chromium/x11_active_window.h"
 #include "platform/event_loop.h"
+#include "settings/settings.h"
 
 namespace vantrel::chromium {
 
@@ -22,6 +23,10 @@ struct ChromiumOptions {
     // The program folder, ending with "/": its placeholder pictures are shown as data URLs.
     std::string programFolder;
 };
+
+// The options the configuration values vtr_browser and vtr_browser_cmd stand for: the user's
+// own profile, the browser left running when Vantrel ends.
+ChromiumOptions browserOptions(const Configuration& configuration, std::string programFolder);
 
 // The user's Chromium as the engine's window collection. The connection is made by the first
 // createWindows() or listenWindowRegistered(); the I/O runs on the connection's thread and

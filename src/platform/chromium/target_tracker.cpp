@@ -177,6 +177,8 @@ void TargetTracker::prepareSession(const std::string& sessionId, bool isPage) {
         sessionId);
     connection_->send("Target.setAutoAttach", kAutoAttach, sessionId);
     if (isPage) {
+        // Bindings report only with the Runtime domain on.
+        connection_->send("Runtime.enable", Json::object(), sessionId);
         connection_->send("Runtime.addBinding",
                           {{"name", kFocusBinding}, {"executionContextName", kWorldName}},
                           sessionId);
