@@ -7,14 +7,14 @@ namespace vantrel {
 
 namespace {
 
-std::uint64_t load8(const char* bytes) {
-    std::uint64_t value;
+std::uint32_t loadTail(const char* bytes) {
+    std::uint32_t value;
     std::memcpy(&value, bytes, sizeof value);
     return value;
 }
 
-unsigned filterBit(std::uint64_t key) {
-    return unsigned((key * 0x9E3779B97F4A7C15ull) >> 48);
+unsigned filterBit(std::uint32_t key) {
+    return unsigned((std::uint64_t(key) * 0x9E3779B97F4A7C15ull) >> 48);
 }
 
 void upperInPlace(char* begin, size_t size) {
@@ -25,7 +25,7 @@ void upperInPlace(char* begin, size_t size) {
 }
 
 size_t commonPrefix(std::string_view a, std::string_view b) {
-    constexpr size_t kBlock = 256;
+    constexpr size_t kBlock = 4096;
     const size_t n = std::min(a.size(), b.size());
     size_t i = 0;
     while (i + kBlock <= n && std::memcmp(a.data() + i, b.data() + i, kBlock) == 0) i += kBlock;
@@ -34,7 +34,7 @@ size_t commonPrefix(std::string_view a, std::string_view b) {
 }
 
 size_t commonSuffix(std::string_view a, std::string_view b, size_t limit) {
-    constexpr size_t kBlock = 256;
+    constexpr size_t kBlock = 4096;
     size_t i = 0;
     while (i + kBlock <= limit && std::memcmp(a.data() + a.size() - i - kBlock,
                                               b.data() + b.size() - i - kBlock, kBlock) == 0) {
@@ -56,7 +56,7 @@ int MarkupIndex::addPattern(std::string_view upperNeedle) {
     if (upperNeedle.size() < kTail) {
         shortIds_.push_back(id);
     } else {
-        const std::uint64_t key = load8(upperNeedle.data() + upperNeedle.size() - kTail);
+        const std::uint32_t key = loadTail(upperNeedle.data() + upperNeedle.size() - kTail);
         byTail_[key].push_back(id);
         tailFilter_[filterBit(key) / 64] |= 1ull << (filterBit(key) % 64);
         longestNeedle_ = std::max(longestNeedle_, upperNeedle.size());
@@ -71,7 +71,7 @@ int MarkupIndex::addPattern(std::string_view upperNeedle) {
     return id;
 }
 
-bool MarkupIndex::mayBeTail(std::uint64_t key) const {
+bool MarkupIndex::mayBeTail(std::uint32_t key) const {
     const unsigned bit = filterBit(key);
     return (tailFilter_[bit / 64] >> (bit % 64)) & 1u;
 }
@@ -128,23 +128,31 @@ MarkupIndex::Hits MarkupIndex::scan(size_t changeStart, size_t end) const {
 
 void MarkupIndex::scanShort(int id, size_t changeStart, size_t end,
                             std::vector<size_t>& hits) const {
+    // A plain loop: short needles start with bytes as common as "/", where find's memchr for
+    // the first byte stops at every one.
     const std::string& needle = needles_[size_t(id)];
-    size_t pos = changeStart + 1 > needle.size() ? changeStart + 1 - needle.size() : 0;
-    for (pos = upper_.find(needle, pos); pos != npos && pos < end;
-         pos = upper_.find(needle, pos + 1)) {
-        hits.push_back(pos);
+    const size_t length = needle.size();
+    if (upper_.size() < length) return;
+    const size_t first = changeStart + 1 > length ? changeStart + 1 - length : 0;
+    const size_t last = std::min(end, upper_.size() - length + 1);
+    const char* text = upper_.data();
+    const char lead = needle[0];
+    for (size_t pos = first; pos < last; ++pos) {
+        if (text[pos] == lead && std::memcmp(text + pos + 1, needle.data() + 1, length - 1) == 0) {
+            hits.push_back(pos);
+        }
     }
 }
 
 void MarkupIndex::scanLong(size_t changeStart, size_t end, Hits& hits) const {
     const size_t size = upper_.size();
     if (size < kTail) return;
-    // A needle starting before `end` has its last 8 bytes before end + longest - 8.
+    // A needle starting before `end` has its tail before end + longest - kTail.
     const size_t first = changeStart > kTail - 1 ? changeStart - (kTail - 1) : 0;
     const size_t last = std::min(size - kTail, end + longestNeedle_ - kTail);
     const char* text = upper_.data();
     for (size_t tail = first; tail <= last; ++tail) {
-        const std::uint64_t key = load8(text + tail);
+        const std::uint32_t key = loadTail(text + tail);
         if (!mayBeTail(key)) continue;
         const auto it = byTail_.find(key);
         if (it == byTail_.end()) continue;

@@ -25,7 +25,7 @@ class MarkupIndex {
     const std::string& upperText() const { return upper_; }
 
   private:
-    static constexpr size_t kTail = 8;  // needles this long are found by their last 8 bytes
+    static constexpr size_t kTail = 4;  // needles this long are found by their last 4 bytes
     using Hits = std::vector<std::vector<size_t>>;
 
     // Occurrences of every needle that end after `changeStart` and start before `end`.
@@ -33,7 +33,7 @@ class MarkupIndex {
     void scanShort(int id, size_t changeStart, size_t end, std::vector<size_t>& hits) const;
     void scanLong(size_t changeStart, size_t end, Hits& hits) const;
     void applyChange(size_t changeStart, size_t oldEnd, size_t newEnd);
-    bool mayBeTail(std::uint64_t key) const;
+    bool mayBeTail(std::uint32_t key) const;
 
     std::string raw_;
     std::string upper_;
@@ -42,7 +42,7 @@ class MarkupIndex {
     std::unordered_map<std::string, int> ids_;
     Hits occurrences_;
     std::vector<int> shortIds_;
-    std::unordered_map<std::uint64_t, std::vector<int>> byTail_;
+    std::unordered_map<std::uint32_t, std::vector<int>> byTail_;
     std::vector<std::uint64_t> tailFilter_ = std::vector<std::uint64_t>(1u << 10);  // 2^16 bits
     size_t longestNeedle_ = 0;
 };
