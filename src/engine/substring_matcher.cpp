@@ -13,46 +13,58 @@ namespace {
 constexpr uint32_t kNoPattern = UINT32_MAX;
 constexpr uint32_t kRoot = 0;
 
+// Cells of the dense transition table of one automaton (4 bytes each).
+constexpr size_t kDenseCells = size_t(1) << 20;
+
 // Aho-Corasick automaton over reversed patterns, scanned from the text's end. Domain names share
 // their endings far more than their beginnings, so the reversed trie has about a third fewer
 // states. States are numbered breadth first, which makes the children of every state a run of
 // consecutive ids: a state needs no edge list, only the id of its first child and its own label.
+// The shallow states, where a scan spends most of its steps, also get full transition rows over
+// the bytes that occur in patterns (one class for all other bytes), with fail links resolved.
 class Automaton {
   public:
     // `patterns` holds distinct, non-empty reversed patterns with their ids.
     void build(std::vector<std::pair<std::string, uint32_t>> patterns);
 
-    bool empty() const { return label_.empty(); }
-
     // True when some pattern whose count is above zero occurs in `text`.
     bool anyIn(std::string_view text, const std::vector<uint32_t>& counts) const;
 
   private:
-    uint32_t child(uint32_t state, uint8_t c) const {
-        if (state == kRoot) return rootNext_[c];
-        const uint8_t* first = label_.data() + childBegin_[state];
-        const size_t n = childBegin_[state + 1] - childBegin_[state];
-        const void* hit = std::memchr(first, c, n);
-        return hit ? static_cast<uint32_t>(static_cast<const uint8_t*>(hit) - label_.data())
-                   : kRoot;
+    void buildTrie(const std::vector<std::pair<std::string, uint32_t>>& patterns);
+    void buildFailLinks();
+    void buildDenseRows();
+
+    uint32_t sparseChild(uint32_t state, uint8_t c) const {
+        for (uint32_t s = childBegin_[state]; s < childBegin_[state + 1]; ++s) {
+            if (label_[s] == c) return s;
+        }
+        return kRoot;
     }
 
-    std::vector<uint32_t>
-        childBegin_;  // one more than states; children of s: [childBegin_[s], childBegin_[s+1])
-    std::vector<uint8_t> label_;  // byte on the edge into each state
+    std::vector<uint32_t> childBegin_;  // children of s: [childBegin_[s], childBegin_[s + 1])
+    std::vector<uint8_t> label_;        // byte on the edge into each state
     std::vector<uint32_t> fail_;
-    std::vector<uint32_t> output_;      // pattern ending exactly here, or kNoPattern
-    std::vector<uint32_t> nextOutput_;  // nearest state on the fail chain with an output, or kRoot
-    std::array<uint32_t, 256> rootNext_{};
+    std::vector<uint32_t> output_;       // pattern ending exactly here, or kNoPattern
+    std::vector<uint32_t> firstOutput_;  // this or the nearest fail-chain state with an output
+    std::array<uint8_t, 256> byteClass_{};
+    size_t classes_ = 0;
+    uint32_t denseStates_ = 0;  // states [0, denseStates_) have rows in dense_
+    std::vector<uint32_t> dense_;
 };
 
 void Automaton::build(std::vector<std::pair<std::string, uint32_t>> patterns) {
-    std::sort(patterns.begin(), patterns.end());
     *this = Automaton();
     if (patterns.empty()) return;
+    std::sort(patterns.begin(), patterns.end());
+    buildTrie(patterns);
+    buildFailLinks();
+    buildDenseRows();
+}
 
-    // Level by level: each state is the run of sorted patterns that share its prefix, and a run
-    // starts with the pattern that ends at the state, if any.
+// Level by level: each state is the run of sorted patterns that share its prefix, and a run
+// starts with the pattern that ends at the state, if any.
+void Automaton::buildTrie(const std::vector<std::pair<std::string, uint32_t>>& patterns) {
     struct Run {
         uint32_t first, last;
     };
@@ -79,44 +91,57 @@ void Automaton::build(std::vector<std::pair<std::string, uint32_t>> patterns) {
         level.swap(nextLevel);
     }
     childBegin_.push_back(static_cast<uint32_t>(label_.size()));
+}
 
-    for (uint32_t s = childBegin_[kRoot]; s < childBegin_[kRoot + 1]; ++s) rootNext_[label_[s]] = s;
-
-    // Breadth-first order means a state's fail target always has a smaller id.
-    const size_t states = label_.size();
+// Breadth-first order means a state's fail target always has a smaller id.
+void Automaton::buildFailLinks() {
+    const auto states = static_cast<uint32_t>(label_.size());
     fail_.assign(states, kRoot);
-    nextOutput_.assign(states, kRoot);
+    firstOutput_.assign(states, kRoot);
     for (uint32_t parent = 0; parent < states; ++parent) {
         for (uint32_t s = childBegin_[parent]; s < childBegin_[parent + 1]; ++s) {
             if (parent != kRoot) {
                 uint32_t f = fail_[parent];
-                uint32_t target = child(f, label_[s]);
+                uint32_t target = sparseChild(f, label_[s]);
                 while (target == kRoot && f != kRoot) {
                     f = fail_[f];
-                    target = child(f, label_[s]);
+                    target = sparseChild(f, label_[s]);
                 }
                 fail_[s] = target;
             }
-            const uint32_t f = fail_[s];
-            nextOutput_[s] = output_[f] != kNoPattern ? f : nextOutput_[f];
+            firstOutput_[s] = output_[s] != kNoPattern ? s : firstOutput_[fail_[s]];
         }
     }
 }
 
+void Automaton::buildDenseRows() {
+    std::array<bool, 256> used{};
+    for (size_t s = 1; s < label_.size(); ++s) used[label_[s]] = true;
+    classes_ = 1;  // class 0: bytes that occur in no pattern
+    for (size_t b = 0; b < 256; ++b) {
+        if (used[b]) byteClass_[b] = static_cast<uint8_t>(classes_++);
+    }
+    denseStates_ = static_cast<uint32_t>(std::min(label_.size(), kDenseCells / classes_));
+    dense_.assign(size_t(denseStates_) * classes_, kRoot);
+    for (uint32_t s = 0; s < denseStates_; ++s) {
+        uint32_t* row = dense_.data() + size_t(s) * classes_;
+        if (s != kRoot) std::copy_n(dense_.data() + size_t(fail_[s]) * classes_, classes_, row);
+        for (uint32_t c = childBegin_[s]; c < childBegin_[s + 1]; ++c)
+            row[byteClass_[label_[c]]] = c;
+    }
+}
+
 bool Automaton::anyIn(std::string_view text, const std::vector<uint32_t>& counts) const {
-    if (empty()) return false;
+    if (label_.empty()) return false;
     uint32_t state = kRoot;
     for (size_t i = text.size(); i-- > 0;) {
         const auto c = static_cast<uint8_t>(text[i]);
-        uint32_t next = child(state, c);
-        while (next == kRoot && state != kRoot) {
+        uint32_t next = kRoot;
+        while (state >= denseStates_ && (next = sparseChild(state, c)) == kRoot)
             state = fail_[state];
-            next = child(state, c);
-        }
-        state = next;
+        state = state >= denseStates_ ? next : dense_[size_t(state) * classes_ + byteClass_[c]];
         // Removed patterns stay in the automaton until the next rebuild; their count is zero.
-        for (uint32_t s = output_[state] != kNoPattern ? state : nextOutput_[state]; s != kRoot;
-             s = nextOutput_[s]) {
+        for (uint32_t s = firstOutput_[state]; s != kRoot; s = firstOutput_[fail_[s]]) {
             if (counts[output_[s]] > 0) return true;
         }
     }
