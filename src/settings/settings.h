@@ -49,6 +49,7 @@ struct Configuration {
     std::string vtr_home = "http://vantrel.example/";   // HomePageUrl
     std::string vtr_server = "http://vantrel.example";  // vendor server base, http://host[:port]
     std::string vtr_server_ip;                          // empty: no address exemption
+    std::string vtr_version = "P202";  // the running program's version, told to the update check
     std::string vtr_browser;  // empty: start the browser; else a DevTools endpoint to attach to
     std::string vtr_browser_cmd = "chromium";  // the command that starts the browser
 };

@@ -114,6 +114,9 @@ Configuration SettingsStore::loadConfiguration() {
         configuration.vtr_server = withoutTrailingSlash(std::move(server));
     }
     configuration.vtr_server_ip = readValue("vtr_server_ip");
+    if (auto version = readValue("vtr_version"); !version.empty()) {
+        configuration.vtr_version = std::move(version);
+    }
     return configuration;
 }
 

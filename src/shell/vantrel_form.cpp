@@ -22,6 +22,12 @@ VantrelForm::VantrelForm(const VantrelPlatform& platform)
                     pageScanner),
       foregroundSite(platform.desktop, platform.browsers, lists, killLog),
       hotKeys(settings, platform.desktop, foregroundSite, platform.loop),
+      serverExchange(netEnvironment(platform), lists),
+      bannerRefresh(netEnvironment(platform)),
+      updateCheck(netEnvironment(platform), platform.process, platform.configuration.vtr_version,
+                  [this] {
+                      if (requestClose) requestClose();
+                  }),
       platform_(platform),
       applyOptions_([this](bool withSender) { applyEngineOptions(withSender); }) {}
 
@@ -82,6 +88,17 @@ void VantrelForm::MIPlaySoundClick() {
     } catch (const Error& e) {
         showError(e.what());
     }
+}
+
+NetEnvironment VantrelForm::netEnvironment(const VantrelPlatform& platform) {
+    return {platform.loop,
+            platform.http,
+            platform.files,
+            platform.desktop,
+            settings,
+            platform.configuration.vtr_server,
+            platform.programFolder,
+            [this](bool withSender) { applyOptions(withSender); }};
 }
 
 void VantrelForm::showError(const std::string& text) {

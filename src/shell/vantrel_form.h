@@ -13,6 +13,9 @@
 #include "engine/popup_killer.h"
 #include "engine/tray_alert.h"
 #include "engine/url_classifier.h"
+#include "net/banner_refresh.h"
+#include "net/server_exchange.h"
+#include "net/update_check.h"
 #include "settings/option_controls.h"
 #include "settings/settings.h"
 #include "settings/settings_store.h"
@@ -72,8 +75,16 @@ class VantrelForm {
     BrowserEvents browserEvents;
     ForegroundSite foregroundSite;
     HotKeys hotKeys;
+    ServerExchange serverExchange;
+    BannerRefresh bannerRefresh;
+    UpdateCheck updateCheck;
+
+    // Ends the program; an installed update waits for that. The start-up sets it.
+    std::function<void()> requestClose;
 
   private:
+    NetEnvironment netEnvironment(const VantrelPlatform& platform);
+
     // Shows a failure the user must know of, in the standard error box.
     void showError(const std::string& text);
 

@@ -6,6 +6,8 @@
 #include "platform/desktop.h"
 #include "platform/event_loop.h"
 #include "platform/file_system.h"
+#include "platform/http_transport.h"
+#include "platform/program_process.h"
 #include "platform/registry_store.h"
 #include "settings/settings.h"
 
@@ -19,6 +21,8 @@ struct VantrelPlatform {
     RegistryStore& registry;
     BrowserShell& browsers;
     Desktop& desktop;
+    HttpTransport& http;
+    ProgramProcess& process;    // the running program, for the update
     std::string programFolder;  // ends with "/"
     Configuration configuration;
 };

@@ -6,6 +6,8 @@
 #include "platform/sim/sim_desktop.h"
 #include "platform/sim/sim_event_loop.h"
 #include "platform/sim/sim_file_system.h"
+#include "platform/sim/sim_http_transport.h"
+#include "platform/sim/sim_program_process.h"
 #include "platform/sim/sim_registry.h"
 #include "shell/vantrel_platform.h"
 
@@ -20,10 +22,13 @@ struct SimWorld {
     SimRegistry registry;
     SimBrowserShell browsers{loop};
     SimDesktop desktop;
+    SimHttpTransport http{loop, &files};
+    SimProgramProcess process;
     Configuration configuration;
 
     VantrelPlatform platform() {
-        return {loop, files, registry, browsers, desktop, kProgramFolder, configuration};
+        return {loop, files,   registry,       browsers,     desktop,
+                http, process, kProgramFolder, configuration};
     }
 };
 
