@@ -117,6 +117,10 @@ Configuration SettingsStore::loadConfiguration() {
     if (auto version = readValue("vtr_version"); !version.empty()) {
         configuration.vtr_version = std::move(version);
     }
+    configuration.vtr_browser = readValue("vtr_browser");
+    if (auto command = readValue("vtr_browser_cmd"); !command.empty()) {
+        configuration.vtr_browser_cmd = std::move(command);
+    }
     return configuration;
 }
 

@@ -172,19 +172,27 @@ TEST_F(SettingsStoreTest, ConfigurationHasDefaultsAndIsOnlyRead) {
     EXPECT_EQ(defaults.vtr_home, vantrel::Configuration{}.vtr_home);
     EXPECT_EQ(defaults.vtr_server, vantrel::Configuration{}.vtr_server);
     EXPECT_EQ(defaults.vtr_server_ip, "");
+    EXPECT_EQ(defaults.vtr_browser, "");
+    EXPECT_EQ(defaults.vtr_browser_cmd, "chromium");
 
     registry.writeValues(kKey, {{"vtr_home", "http://127.0.0.1:8080/site"},
                                 {"vtr_server", "http://127.0.0.1:8081/"},
-                                {"vtr_server_ip", "127.0.0.1"}});
+                                {"vtr_server_ip", "127.0.0.1"},
+                                {"vtr_browser", "127.0.0.1:9222"},
+                                {"vtr_browser_cmd", "/usr/bin/chromium --incognito"}});
     registry.transactions.clear();
     const vantrel::Configuration configured = store.loadConfiguration();
     EXPECT_EQ(configured.vtr_home, "http://127.0.0.1:8080/site/");
     EXPECT_EQ(configured.vtr_server, "http://127.0.0.1:8081");
     EXPECT_EQ(configured.vtr_server_ip, "127.0.0.1");
+    EXPECT_EQ(configured.vtr_browser, "127.0.0.1:9222");
+    EXPECT_EQ(configured.vtr_browser_cmd, "/usr/bin/chromium --incognito");
     EXPECT_TRUE(registry.transactions.empty());
 
-    registry.writeValues(kKey, {{"vtr_home", ""}});
+    // An empty command is no command: the default starts the browser.
+    registry.writeValues(kKey, {{"vtr_home", ""}, {"vtr_browser_cmd", ""}});
     EXPECT_EQ(store.loadConfiguration().vtr_home, vantrel::Configuration{}.vtr_home);
+    EXPECT_EQ(store.loadConfiguration().vtr_browser_cmd, "chromium");
 }
 
 TEST(HotKeyCode, IsTheDecimalNumberOr65) {
