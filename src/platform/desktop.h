@@ -48,6 +48,10 @@ class Desktop {
     // (empty: the dialog's own choice). The chosen path, or nothing when the user cancels.
     virtual std::optional<std::string> chooseWaveFile(const std::string& startFolder) = 0;
 
+    // Opens the web page in the user's default browser; a page that cannot be opened is not
+    // reported.
+    virtual void openUrl(const std::string& url) = 0;
+
     // Modal; for kind Question the answer is Yes or No, for Confirm Ok or Cancel, otherwise Ok.
     virtual MessageBoxAnswer messageBox(const std::string& text, const std::string& caption,
                                         MessageBoxKind kind) = 0;

@@ -2,6 +2,7 @@
 
 #include "common/error.h"
 #include "engine/placeholder_files.h"
+#include "shell/error_box.h"
 
 namespace vantrel {
 
@@ -28,57 +29,57 @@ VantrelForm::VantrelForm(const VantrelPlatform& platform)
                   [this] {
                       if (requestClose) requestClose();
                   }),
-      platform_(platform),
-      applyOptions_([this](bool withSender) { applyEngineOptions(withSender); }) {}
+      application(platform.loop, platform.desktop),
+      skin(platform.loop, platform.desktop, settings, trayAlert.TimerChageIcon),
+      trayMenu(*this, platform.desktop),
+      options(*this, platform.autostart),
+      platform_(platform) {}
 
-bool VantrelForm::FormCreate() {
+void VantrelForm::startUpStep(const std::function<void()>& step) {
     try {
-        settingsStore.LoadSettings(settings, [this] { applyOptions(false); });
-        fillControls(settings, controls);
-        lists.LoadLists();
+        step();
     } catch (const Error& e) {
         showError(e.what());
     }
+}
+
+bool VantrelForm::FormCreate() {
+    startUpStep([this] {
+        options.initform();
+        settingsLoaded_ = true;
+    });
+    serverExchange.TimerServer.setEnabled(true);
+    if (settings.vtr_auto_update == "1") {
+        trayMenu.items[kMIAutoCheckUpdates].checked = true;
+        updateCheck.TimerUpdate.setEnabled(true);
+    }
+    if (settingsLoaded_ && settings.vtr_first.empty()) {
+        startUpStep([this] {
+            options.addAutostartEntry();
+            settingsStore.writeValue("vtr_first", "1");
+            settings.vtr_first = "1";
+        });
+    }
+    if (settings.automin == "1") application.TimerMin.setEnabled(true);
     try {
         browserEvents.ConnectBrowsers();
     } catch (const BrowserError&) {
         platform_.desktop.messageBox(kConnectFailed, kTitle, MessageBoxKind::Error);
+        application.TimerClose.setEnabled(true);
         return false;
     }
-    // A picture that cannot be written is reported, and start-up goes on: the hot keys and the
-    // tray entry matter more than a placeholder.
-    try {
-        writePlaceholderFiles(platform_.files, ProgramFolder);
-    } catch (const Error& e) {
-        showError(e.what());
-    }
+    startUpStep([this] { writePlaceholderFiles(platform_.files, ProgramFolder); });
+    skin.start();
     hotKeys.setUp();
     platform_.desktop.trayAdd(TrayIcon::Tray, TrayAlert::kTip);
     return true;
 }
 
 void VantrelForm::FormDestroy() {
-    try {
-        settingsStore.SaveSettings(settings);
-    } catch (const Error& e) {
-        showError(e.what());
-    }
+    if (settingsLoaded_) startUpStep([this] { settingsStore.SaveSettings(settings); });
     platform_.desktop.trayDelete();
-    try {
-        lists.SaveLists();
-    } catch (const Error& e) {
-        showError(e.what());
-    }
+    startUpStep([this] { lists.SaveLists(); });
     hotKeys.unregisterAll();
-}
-
-void VantrelForm::applyEngineOptions(bool withSender) {
-    storeControls(controls, settings);
-    settings.killimage = "0";
-    settings.killlevel = "0";
-    hotKeys.reregister();
-    settingsStore.SaveSettings(settings);
-    if (withSender) lists.SaveLists();
 }
 
 void VantrelForm::MIPlaySoundClick() {
@@ -102,7 +103,7 @@ NetEnvironment VantrelForm::netEnvironment(const VantrelPlatform& platform) {
 }
 
 void VantrelForm::showError(const std::string& text) {
-    platform_.desktop.messageBox(text, kTitle, MessageBoxKind::Error);
+    showErrorBox(platform_.desktop, text);
 }
 
 }  // namespace vantrel

@@ -19,13 +19,18 @@
 #include "settings/option_controls.h"
 #include "settings/settings.h"
 #include "settings/settings_store.h"
+#include "shell/application_window.h"
+#include "shell/options_page.h"
+#include "shell/skinned_window.h"
+#include "shell/tray_menu.h"
 #include "shell/vantrel_platform.h"
 
 namespace vantrel {
 
-// The main window's model: it owns the settings, the lists, the option controls and the
-// engine's parts, which hold the opener lists, the timers and the kill log. A view shows it and
-// forwards the user's input to the handlers of its parts.
+// The main window's model: it owns the settings, the lists, the option controls, the engine's
+// parts (which hold the opener lists, the engine's timers and the kill log), the window's life
+// (`application`), its skin and pages (`skin`), the tray menu and the Options page. A view shows
+// it and forwards the user's input to the handlers of its parts.
 class VantrelForm {
   public:
     static constexpr const char* kTitle = "Vantrel";
@@ -33,31 +38,31 @@ class VantrelForm {
         "Vantrel failed to connect with Internet Explorer.\r"
         "Please restart the system before launching Vantrel again.";
 
-    // The apply-and-save operation of the options page; `withSender` as for the OK button.
-    using ApplyOptions = std::function<void(bool withSender)>;
-
     explicit VantrelForm(const VantrelPlatform& platform);
     VantrelForm(const VantrelForm&) = delete;
     VantrelForm& operator=(const VantrelForm&) = delete;
 
-    // The engine's share of start-up, in order: settings and lists loaded, browsers connected,
-    // placeholder pictures written, hot keys registered, tray entry added. False when the
-    // browsers cannot be reached: the message has been shown and the caller closes the window.
+    // Start-up in order: settings, controls and lists (initform), the exchange and update
+    // timers, the login entry on the very first start, the minimise after start, the browsers,
+    // the placeholder pictures, the About page, the hot keys and the tray entry. A step that
+    // fails with Error is shown and the next one runs; everything other parts use exists from
+    // construction. False when the browsers cannot be reached: the message has been shown and
+    // `application.TimerClose` closes the window at its first tick.
     bool FormCreate();
-    // The engine's share of shutdown: settings saved, tray entry removed, lists saved, hot keys
-    // released. A store that cannot be written is reported and the rest still runs.
+    // Shutdown: settings saved (only when they were loaded, so that a store that could not be
+    // read is not overwritten), tray entry removed, lists saved, hot keys released. A store that
+    // cannot be written is reported and the rest still runs.
     void FormDestroy();
 
-    // The options page installs its apply operation (IBtnOkClick) here; until then
-    // applyEngineOptions stands in. The first-run initialisation and the tray's sound item run it.
-    void setApplyOptions(ApplyOptions apply) { applyOptions_ = std::move(apply); }
-    void applyOptions(bool withSender) { applyOptions_(withSender); }
-    // What applying the options means to the engine: the controls into the settings, the hot
-    // keys registered anew, the settings saved, and with a sender both lists saved.
-    void applyEngineOptions(bool withSender);
+    // The one apply-and-save operation (the Options page's OK); `withSender` as for the OK
+    // button. Other parts (first-run initialisation, tray toggles, network completions) call it.
+    void applyOptions(bool withSender) { options.IBtnOkClick(withSender); }
 
     // Tray item "Play &Sound": turns the sound option over and applies.
     void MIPlaySoundClick();
+
+    // Shows a failure the user must know of, in the standard error box.
+    void showError(const std::string& text);
 
     const std::string ProgramFolder;
     const std::string HomePageUrl;
@@ -82,14 +87,18 @@ class VantrelForm {
     // Ends the program; an installed update waits for that. The start-up sets it.
     std::function<void()> requestClose;
 
+    ApplicationWindow application;
+    SkinnedWindow skin;
+    TrayMenu trayMenu;
+    OptionsPage options;
+
   private:
     NetEnvironment netEnvironment(const VantrelPlatform& platform);
-
-    // Shows a failure the user must know of, in the standard error box.
-    void showError(const std::string& text);
+    // Runs one start-up step; an Error is shown and start-up goes on.
+    void startUpStep(const std::function<void()>& step);
 
     const VantrelPlatform platform_;
-    ApplyOptions applyOptions_;
+    bool settingsLoaded_ = false;
 };
 
 }  // namespace vantrel

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "platform/autostart.h"
 #include "platform/browser.h"
 #include "platform/desktop.h"
 #include "platform/event_loop.h"
@@ -25,6 +26,9 @@ struct VantrelPlatform {
     ProgramProcess& process;    // the running program, for the update
     std::string programFolder;  // ends with "/"
     Configuration configuration;
+    // The login entry the options keep; none where the program starts no desktop session
+    // (vantrelctl), and then the option only lives in the settings.
+    Autostart* autostart = nullptr;
 };
 
 }  // namespace vantrel

@@ -3,12 +3,14 @@
 #include <xcb/xcb.h>
 #include <QAbstractNativeEventFilter>
 #include <QApplication>
+#include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QSystemTrayIcon>
 #include <QTemporaryDir>
+#include <QUrl>
 #include <map>
 
 #include "platform/qt/canberra_sound.h"
@@ -191,6 +193,10 @@ std::optional<std::string> QtDesktop::chooseWaveFile(const std::string& startFol
                                                         QStringLiteral("Wav file (*.wav)"));
     if (chosen.isEmpty()) return std::nullopt;
     return QDir::toNativeSeparators(chosen).toStdString();
+}
+
+void QtDesktop::openUrl(const std::string& url) {
+    QDesktopServices::openUrl(QUrl(QString::fromStdString(url)));
 }
 
 MessageBoxAnswer QtDesktop::messageBox(const std::string& text, const std::string& caption,

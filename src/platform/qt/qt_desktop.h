@@ -45,6 +45,7 @@ class QtDesktop : public Desktop {
     void playSoundFile(const std::string& path) override;
     void playBuiltInSound() override;
     std::optional<std::string> chooseWaveFile(const std::string& startFolder) override;
+    void openUrl(const std::string& url) override;
     MessageBoxAnswer messageBox(const std::string& text, const std::string& caption,
                                 MessageBoxKind kind) override;
 

@@ -43,6 +43,7 @@ class SimDesktop : public Desktop {
     void playBuiltInSound() override { sounds.push_back(kBuiltInSound); }
 
     std::optional<std::string> chooseWaveFile(const std::string& startFolder) override;
+    void openUrl(const std::string& url) override { openedUrls.push_back(url); }
     MessageBoxAnswer messageBox(const std::string& text, const std::string& caption,
                                 MessageBoxKind kind) override;
 
@@ -66,6 +67,7 @@ class SimDesktop : public Desktop {
     std::vector<std::string> sounds;    // played files, kBuiltInSound for the built-in sound
     std::vector<std::string> dialogFolders;
     std::vector<ShownMessage> messages;
+    std::vector<std::string> openedUrls;  // web pages opened, in order
 
   private:
     std::map<std::string, int> atoms_;

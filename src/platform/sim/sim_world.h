@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "platform/sim/sim_autostart.h"
 #include "platform/sim/sim_browser.h"
 #include "platform/sim/sim_desktop.h"
 #include "platform/sim/sim_event_loop.h"
@@ -24,11 +25,12 @@ struct SimWorld {
     SimDesktop desktop;
     SimHttpTransport http{loop, &files};
     SimProgramProcess process;
+    SimAutostart autostart;
     Configuration configuration;
 
     VantrelPlatform platform() {
-        return {loop, files,   registry,       browsers,     desktop,
-                http, process, kProgramFolder, configuration};
+        return {loop,    files,   registry,       browsers,      desktop,
+                http,    process, kProgramFolder, configuration, &autostart};
     }
 };
 
