@@ -29,8 +29,8 @@ struct SimWorld {
     Configuration configuration;
 
     VantrelPlatform platform() {
-        return {loop,    files,   registry,       browsers,      desktop,
-                http,    process, kProgramFolder, configuration, &autostart};
+        return {loop, files,   registry,       browsers,      desktop,
+                http, process, kProgramFolder, configuration, &autostart};
     }
 };
 
