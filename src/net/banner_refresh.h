@@ -27,6 +27,8 @@ class BannerRefresh {
 
     // Starts the download unless it succeeded today; fires once per start in any case.
     void TimerBannerTimer();
+    // True while the download runs.
+    bool running() const { return transfers_.count() != 0; }
 
     // Enabled from the start.
     Timer TimerBanner;

@@ -24,8 +24,9 @@ void NetEnvironment::apply(bool withSender) const {
     }
 }
 
-MessageBoxAnswer NetEnvironment::message(const std::string& text, MessageBoxKind kind) const {
-    return desktop.messageBox(text, kTitle, kind);
+MessageBoxAnswer NetEnvironment::message(const std::string& text, MessageBoxKind kind,
+                                         const std::string& caption) const {
+    return desktop.messageBox(text, caption, kind);
 }
 
 }  // namespace vantrel

@@ -29,7 +29,8 @@ struct NetEnvironment {
     std::string today() const;
     // Runs the apply operation; a store that cannot be written is shown in the error box.
     void apply(bool withSender) const;
-    MessageBoxAnswer message(const std::string& text, MessageBoxKind kind) const;
+    MessageBoxAnswer message(const std::string& text, MessageBoxKind kind,
+                             const std::string& caption = kTitle) const;
 };
 
 std::string formatDate(const LocalDateTime& time);

@@ -70,7 +70,9 @@ void UpdateCheck::OnDoneCheckUpdateEvent(THTTPGet& sender, bool quiet,
     const std::string today = env_.today();
     Settings& settings = env_.settings;
     if (response != kNoVersion && response != settings.vtr_checked_version) {
-        if (env_.message(question(response), MessageBoxKind::Confirm) == MessageBoxAnswer::Ok) {
+        const auto reply =
+            env_.message(question(response), MessageBoxKind::Confirm, kQuestionCaption);
+        if (reply == MessageBoxAnswer::Ok) {
             startDownload();
         }
     } else if (!quiet) {
