@@ -150,63 +150,104 @@ bool Automaton::anyIn(std::string_view text, const std::vector<uint32_t>& counts
 
 }  // namespace
 
-// Every distinct pattern ever stored has an id and a count (zero once removed). A large main
-// automaton holds the patterns known at the last full build; patterns added since then go to a
-// small delta automaton that is rebuilt on each addition. When the delta grows past a share of
-// the main one, or dead patterns outnumber live ones, everything is rebuilt from live patterns.
+// Every stored pattern has an id and a count; a removed pattern keeps both, its count zero, until
+// the level that holds it is rebuilt, and is then forgotten (its id is reused).
+//
+// The patterns are spread over levels, each an automaton over its own ids, and a text is asked of
+// every level that holds a live pattern. Level 0 is the loaded list: only `assign` builds it.
+// Additions go to level 1, which is rebuilt on each one while it holds at most 64 patterns; when
+// it overflows, it merges into level 2 (at most 512), which overflows into level 3 (4,096), and so
+// on, eight times larger each. Levels above 0 hold only patterns added since the last `assign`, so
+// the worst addition builds one automaton over at most those A patterns (the largest level
+// reached, about log8(A / 64) levels up), whatever the size of the loaded list; the usual one
+// rebuilds level 1 only, and over its life a pattern takes part in about 4 builds per level.
+// A removal rebuilds its level, without the dead patterns, once they outnumber its live ones.
 struct SubstringMatcher::Impl {
+    static constexpr size_t kFirstLevelSize = 64;
+    static constexpr size_t kLevelGrowth = 8;
+
+    struct Level {
+        std::vector<uint32_t> ids;
+        size_t dead = 0;
+        Automaton automaton;
+
+        bool hasLive() const { return ids.size() > dead; }
+    };
+
     std::unordered_map<std::string, uint32_t> ids;
-    std::vector<const std::string*> texts;  // by id; points at keys of `ids`
+    std::vector<const std::string*> texts;  // by id; points at keys of `ids`, null when free
     std::vector<uint32_t> counts;           // by id
-    std::vector<uint32_t> deltaIds;
-    size_t mainPatterns = 0;
-    size_t deadPatterns = 0;
+    std::vector<uint8_t> levelOf;           // by id
+    std::vector<uint32_t> freeIds;
+    std::vector<Level> levels = std::vector<Level>(1);
     size_t total = 0;
-    Automaton main;
-    Automaton delta;
 
-    uint32_t idOf(std::string_view pattern) {
-        auto [it, inserted] =
-            ids.try_emplace(std::string(pattern), static_cast<uint32_t>(texts.size()));
+    static size_t capacity(size_t level) {
+        size_t size = kFirstLevelSize;
+        for (size_t k = 1; k < level; ++k) size *= kLevelGrowth;
+        return size;
+    }
+
+    // The id of `pattern`, and whether the pattern is new to the matcher.
+    std::pair<uint32_t, bool> idOf(std::string_view pattern) {
+        auto [it, inserted] = ids.try_emplace(std::string(pattern), 0);
         if (inserted) {
-            texts.push_back(&it->first);
-            counts.push_back(0);
+            if (freeIds.empty()) {
+                it->second = static_cast<uint32_t>(texts.size());
+                texts.push_back(nullptr);
+                counts.push_back(0);
+                levelOf.push_back(0);
+            } else {
+                it->second = freeIds.back();
+                freeIds.pop_back();
+            }
+            texts[it->second] = &it->first;
         }
-        return it->second;
+        return {it->second, inserted};
     }
 
-    std::vector<std::pair<std::string, uint32_t>> reversed(
-        const std::vector<uint32_t>& which) const {
-        std::vector<std::pair<std::string, uint32_t>> out;
-        out.reserve(which.size());
-        for (uint32_t id : which)
-            out.emplace_back(std::string(texts[id]->rbegin(), texts[id]->rend()), id);
-        return out;
-    }
-
-    // Drops dead patterns and builds the main automaton over the rest.
-    void rebuildAll() {
-        std::unordered_map<std::string, uint32_t> oldIds;
-        oldIds.swap(ids);
-        std::vector<uint32_t> oldCounts;
-        oldCounts.swap(counts);
-        texts.clear();
-        for (const auto& [text, id] : oldIds) {
-            if (oldCounts[id] > 0) counts[idOf(text)] = oldCounts[id];
+    // Empties the level; returns its live ids and forgets its dead ones.
+    std::vector<uint32_t> takeLive(Level& level) {
+        std::vector<uint32_t> live;
+        live.reserve(level.ids.size() - level.dead);
+        for (uint32_t id : level.ids) {
+            if (counts[id] > 0) {
+                live.push_back(id);
+            } else {
+                ids.erase(ids.find(*texts[id]));
+                texts[id] = nullptr;
+                freeIds.push_back(id);
+            }
         }
-        std::vector<uint32_t> all(texts.size());
-        for (uint32_t id = 0; id < all.size(); ++id) all[id] = id;
-        main.build(reversed(all));
-        delta.build({});
-        deltaIds.clear();
-        mainPatterns = all.size();
-        deadPatterns = 0;
+        level = Level();
+        return live;
     }
 
-    size_t deltaLimit() const {
-        size_t limit = 64;
-        while (limit * limit < mainPatterns * 4) limit *= 2;
-        return limit;
+    void fill(size_t k, std::vector<uint32_t> which) {
+        Level& level = levels[k];
+        std::vector<std::pair<std::string, uint32_t>> reversed;
+        reversed.reserve(which.size());
+        for (uint32_t id : which) {
+            levelOf[id] = static_cast<uint8_t>(k);
+            reversed.emplace_back(std::string(texts[id]->rbegin(), texts[id]->rend()), id);
+        }
+        level.automaton.build(std::move(reversed));
+        level.ids = std::move(which);
+        level.dead = 0;
+    }
+
+    // Carries the new id up from level 1, with every level it passes, to the first that fits.
+    void insertNew(uint32_t id) {
+        std::vector<uint32_t> carry{id};
+        for (size_t k = 1;; ++k) {
+            if (k == levels.size()) levels.emplace_back();
+            const std::vector<uint32_t> taken = takeLive(levels[k]);
+            carry.insert(carry.end(), taken.begin(), taken.end());
+            if (carry.size() <= capacity(k)) {
+                fill(k, std::move(carry));
+                return;
+            }
+        }
     }
 };
 
@@ -224,30 +265,28 @@ SubstringMatcher& SubstringMatcher::operator=(SubstringMatcher&& other) noexcept
 
 void SubstringMatcher::assign(const std::vector<std::string>& patterns) {
     clear();
+    Impl& m = *impl_;
+    std::vector<uint32_t> loaded;
     for (const auto& p : patterns) {
         if (p.empty()) continue;
-        ++impl_->counts[impl_->idOf(p)];
-        ++impl_->total;
+        const auto [id, isNew] = m.idOf(p);
+        if (isNew) loaded.push_back(id);
+        ++m.counts[id];
+        ++m.total;
     }
-    impl_->rebuildAll();
+    m.fill(0, std::move(loaded));
 }
 
 void SubstringMatcher::add(std::string_view pattern) {
     if (pattern.empty()) return;
     Impl& m = *impl_;
-    const size_t known = m.texts.size();
-    const uint32_t id = m.idOf(pattern);
+    const auto [id, isNew] = m.idOf(pattern);
     ++m.total;
     if (++m.counts[id] > 1) return;
-    if (id < known) {  // a removed pattern comes back; its automaton still has it
-        --m.deadPatterns;
-        return;
-    }
-    m.deltaIds.push_back(id);
-    if (m.deltaIds.size() > m.deltaLimit()) {
-        m.rebuildAll();
-    } else {
-        m.delta.build(m.reversed(m.deltaIds));
+    if (isNew) {
+        m.insertNew(id);
+    } else {  // a removed pattern comes back; its level still has it
+        --m.levels[m.levelOf[id]].dead;
     }
 }
 
@@ -257,7 +296,10 @@ void SubstringMatcher::remove(std::string_view pattern) {
     if (it == m.ids.end() || m.counts[it->second] == 0) return;
     --m.total;
     if (--m.counts[it->second] > 0) return;
-    if (++m.deadPatterns > m.texts.size() / 2 + 64) m.rebuildAll();
+    const size_t k = m.levelOf[it->second];
+    Impl::Level& level = m.levels[k];
+    ++level.dead;
+    if (level.dead > level.ids.size() - level.dead) m.fill(k, m.takeLive(level));
 }
 
 void SubstringMatcher::clear() {
@@ -270,8 +312,10 @@ size_t SubstringMatcher::size() const {
 }
 
 bool SubstringMatcher::anyIn(std::string_view text) const {
-    return impl_->total > 0 &&
-           (impl_->main.anyIn(text, impl_->counts) || impl_->delta.anyIn(text, impl_->counts));
+    for (const Impl::Level& level : impl_->levels) {
+        if (level.hasLive() && level.automaton.anyIn(text, impl_->counts)) return true;
+    }
+    return false;
 }
 
 }  // namespace vantrel

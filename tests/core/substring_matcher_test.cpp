@@ -153,5 +153,60 @@ TEST(SubstringMatcher, AgreesWithPlainModelUnderRandomUpdates) {
     }
 }
 
+// Enough distinct additions to overflow the small levels into ever larger ones, twice past 4,096,
+// then removal of most of them so that every level is rebuilt without its dead patterns, then
+// patterns both still remembered and already forgotten come back.
+TEST(SubstringMatcher, AgreesWithPlainModelAcrossLevelMergesAndCompactions) {
+    for (uint32_t seed = 11; seed <= 12; ++seed) {
+        std::mt19937 rng(seed);
+        SubstringMatcher m;
+        Model model;
+        std::vector<std::string> initial;
+        for (int i = 0; i < 300; ++i) initial.push_back(randomText(rng, 8) + "Z");
+        m.assign(initial);
+        for (const auto& p : initial) model.add(p);
+        const auto pattern = [&] { return randomText(rng, 8) + "AZ" + randomText(rng, 4) + "Q"; };
+        const auto query = [&] {
+            const std::string text = randomText(rng, 12) + "Z" + randomText(rng, 5) + "Q";
+            ASSERT_EQ(m.anyIn(text), model.anyIn(text)) << "seed " << seed << " text " << text;
+        };
+        std::vector<std::string> stored = initial;
+        for (int step = 0; step < 13000; ++step) {
+            std::string p = pattern();
+            m.add(p);
+            model.add(p);
+            ASSERT_TRUE(m.anyIn("X" + p + "X")) << p;
+            stored.push_back(std::move(p));
+            if (step % 8 == 0) {
+                const size_t i = rng() % stored.size();
+                m.remove(stored[i]);
+                model.remove(stored[i]);
+                ASSERT_EQ(m.anyIn(stored[i]), model.anyIn(stored[i])) << stored[i];
+                stored.erase(stored.begin() + std::ptrdiff_t(i));
+            }
+            if (step % 32 == 0) query();
+        }
+        for (const auto& p : stored) ASSERT_TRUE(m.anyIn(p)) << p;
+        std::shuffle(stored.begin(), stored.end(), rng);
+        std::vector<std::string> removed;
+        while (stored.size() > 100) {
+            m.remove(stored.back());
+            model.remove(stored.back());
+            removed.push_back(std::move(stored.back()));
+            stored.pop_back();
+            if (stored.size() % 8 == 0) query();
+        }
+        for (const auto& p : removed) ASSERT_EQ(m.anyIn(p), model.anyIn(p)) << p;
+        for (size_t i = 0; i < removed.size(); i += 3) {
+            m.add(removed[i]);
+            model.add(removed[i]);
+            if (i % 8 == 0) query();
+        }
+        for (size_t i = 0; i < removed.size(); i += 3) ASSERT_TRUE(m.anyIn(removed[i]));
+        ASSERT_EQ(m.size(), model.size());
+        for (int i = 0; i < 500; ++i) query();
+    }
+}
+
 }  // namespace
 }  // namespace vantrel
