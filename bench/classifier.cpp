@@ -9,6 +9,7 @@
 
 #include "common/text.h"
 #include "engine/domain_lists.h"
+#include "engine/substring_matcher.h"
 #include "engine/url_classifier.h"
 #include "platform/posix/posix_file_system.h"
 
@@ -33,14 +34,30 @@ const std::vector<std::string>& requestUrls() {
     return urls;
 }
 
+// Consecutive additions to the loaded 100k list, enough to overflow the matcher's levels of
+// added patterns up to the one of 32,768 (at about 4,700 additions).
+constexpr size_t kConsecutiveAdds = 5000;
+
+std::string addedUrl(size_t n) {
+    return "http://www.added" + std::to_string(n) + ".example/x";
+}
+
 struct Loaded {
     DomainList clean;
     DomainList black;
     UrlClassifier classifier{clean, black, ""};
-    Loaded() { black.assign(parseListFile(readFile(kBlacklist))); }
+    explicit Loaded(size_t additions = 0) {
+        black.assign(parseListFile(readFile(kBlacklist)));
+        for (size_t n = 0; n < additions; ++n) black.insertSorted(DomainOfUrl(addedUrl(n)));
+    }
 };
 
-const Loaded& loaded() {
+// The loaded list, with kConsecutiveAdds additions after the load when `additions` is not 0.
+const Loaded& loaded(int64_t additions = 0) {
+    if (additions != 0) {
+        static const Loaded grown(kConsecutiveAdds);
+        return grown;
+    }
     static const Loaded instance;
     return instance;
 }
@@ -55,6 +72,15 @@ long procStatusKb(const char* field) {
         status.ignore(1 << 16, '\n');
     }
     return 0;
+}
+
+// The median, 99th percentile and slowest of `values`, as counters named after `unit`.
+void reportDistribution(benchmark::State& state, std::vector<double> values,
+                        const std::string& unit) {
+    std::sort(values.begin(), values.end());
+    state.counters["median_" + unit] = values[values.size() / 2];
+    state.counters["p99_" + unit] = values[values.size() * 99 / 100];
+    state.counters["max_" + unit] = values.back();
 }
 
 // Registered first so that nothing else has touched the heap yet.
@@ -90,10 +116,11 @@ void BM_Load_Reference(benchmark::State& state) {
 }
 BENCHMARK(BM_Load_Reference)->Unit(benchmark::kMillisecond);
 
-// One URL per iteration, cycling through the request URLs.
+// One URL per iteration, cycling through the request URLs; the argument "adds" is the number
+// of additions after the load.
 template <bool Linear>
 void BM_CheckBannedUrl(benchmark::State& state) {
-    const auto& classifier = loaded().classifier;
+    const auto& classifier = loaded(state.range(0)).classifier;
     const auto& urls = requestUrls();
     size_t i = 0;
     for (auto _ : state) {
@@ -104,14 +131,23 @@ void BM_CheckBannedUrl(benchmark::State& state) {
     }
     state.SetItemsProcessed(int64_t(state.iterations()));
 }
-BENCHMARK(BM_CheckBannedUrl<false>)->Name("BM_CheckBannedUrl_Fast")->Unit(benchmark::kNanosecond);
-BENCHMARK(BM_CheckBannedUrl<true>)->Name("BM_CheckBannedUrl_Linear")->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_CheckBannedUrl<false>)
+    ->Name("BM_CheckBannedUrl_Fast")
+    ->ArgName("adds")
+    ->Arg(0)
+    ->Arg(kConsecutiveAdds)
+    ->Unit(benchmark::kNanosecond);
+BENCHMARK(BM_CheckBannedUrl<true>)
+    ->Name("BM_CheckBannedUrl_Linear")
+    ->ArgName("adds")
+    ->Arg(0)
+    ->Unit(benchmark::kMicrosecond);
 
 // Each URL timed on its own: the median and the slowest of the per-URL times. The plain scan
 // takes milliseconds per URL, so it times every 16th URL only.
 template <bool Linear>
 void BM_CheckBannedUrlPerUrl(benchmark::State& state) {
-    const auto& classifier = loaded().classifier;
+    const auto& classifier = loaded(state.range(0)).classifier;
     const auto& urls = requestUrls();
     const size_t stride = Linear ? 16 : 1;
     std::vector<double> ns;
@@ -125,17 +161,19 @@ void BM_CheckBannedUrlPerUrl(benchmark::State& state) {
             ns.push_back(std::chrono::duration<double, std::nano>(Clock::now() - start).count());
         }
     }
-    std::sort(ns.begin(), ns.end());
-    state.counters["median_ns"] = ns[ns.size() / 2];
-    state.counters["p99_ns"] = ns[ns.size() * 99 / 100];
-    state.counters["max_ns"] = ns.back();
+    reportDistribution(state, std::move(ns), "ns");
 }
 BENCHMARK(BM_CheckBannedUrlPerUrl<false>)
     ->Name("BM_CheckBannedUrlPerUrl_Fast")
+    ->ArgName("adds")
+    ->Arg(0)
+    ->Arg(kConsecutiveAdds)
     ->Iterations(3)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CheckBannedUrlPerUrl<true>)
     ->Name("BM_CheckBannedUrlPerUrl_Linear")
+    ->ArgName("adds")
+    ->Arg(0)
     ->Iterations(1)
     ->Unit(benchmark::kMillisecond);
 
@@ -159,27 +197,88 @@ class ListFolder {
     std::string path_;
 };
 
-// Each iteration adds one new domain to the loaded 100k list and writes the file. Enough
-// iterations to cross one merge of the matcher's delta into its main automaton (max_ms).
+// The upper-case domain parts by which the 100k list's entries match.
+std::vector<std::string> blacklistPatterns() {
+    std::vector<std::string> patterns;
+    for (const std::string& entry : parseListFile(readFile(kBlacklist))) {
+        if (entry.size() > 3 && !domainPart(entry).empty())
+            patterns.push_back(toUpperAscii(domainPart(entry)));
+    }
+    return patterns;
+}
+
+// The matcher alone: each addition timed on its own, in microseconds.
+void BM_MatcherAdd(benchmark::State& state) {
+    const std::vector<std::string> patterns = blacklistPatterns();
+    std::vector<double> us;
+    double totalUs = 0;
+    for (auto _ : state) {
+        SubstringMatcher matcher;
+        matcher.assign(patterns);
+        us.clear();
+        for (size_t n = 0; n < kConsecutiveAdds; ++n) {
+            const std::string pattern = toUpperAscii(DomainOfUrl(addedUrl(n)));
+            const auto start = Clock::now();
+            matcher.add(pattern);
+            us.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
+        }
+        totalUs = 0;
+        for (double t : us) totalUs += t;
+        state.SetIterationTime(totalUs / 1e6);
+    }
+    state.counters["mean_us"] = totalUs / kConsecutiveAdds;
+    reportDistribution(state, std::move(us), "us");
+}
+BENCHMARK(BM_MatcherAdd)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// Each iteration adds one new domain to the loaded 100k list and writes the file.
 void BM_AddURLToList_Fast(benchmark::State& state) {
     ListFolder folder;
     posix::PosixFileSystem files;
     DomainLists lists(files, folder.path());
     lists.LoadLists();
-    double maxMs = 0;
+    std::vector<double> ms;
     size_t n = 0;
     for (auto _ : state) {
-        const std::string url = "http://www.added" + std::to_string(n++) + ".example/x";
+        const std::string url = addedUrl(n++);
         const auto start = Clock::now();
         lists.AddURLToList(lists.BlackList, url);
         const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
         state.SetIterationTime(seconds);
-        maxMs = std::max(maxMs, seconds * 1000);
+        ms.push_back(seconds * 1000);
     }
-    state.counters["max_ms"] = maxMs;
     state.counters["entries"] = double(lists.BlackList.size());
+    reportDistribution(state, std::move(ms), "ms");
 }
-BENCHMARK(BM_AddURLToList_Fast)->UseManualTime()->Iterations(1200)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_AddURLToList_Fast)
+    ->UseManualTime()
+    ->Iterations(kConsecutiveAdds)
+    ->Unit(benchmark::kMillisecond);
+
+// Many additions in a row without saving in between, as a merge of downloaded entries does:
+// the time of the whole batch of 500, and the matcher's share of it.
+void BM_InsertSortedBatch(benchmark::State& state) {
+    constexpr size_t kBatch = 500;
+    const std::vector<std::string> lines = parseListFile(readFile(kBlacklist));
+    const std::vector<std::string> loadedPatterns = blacklistPatterns();
+    std::vector<std::string> patterns;
+    for (size_t n = 0; n < kBatch; ++n) patterns.push_back(toUpperAscii(DomainOfUrl(addedUrl(n))));
+    double matcherSeconds = 0;
+    for (auto _ : state) {
+        DomainList black;
+        black.assign(lines);
+        auto start = Clock::now();
+        for (size_t n = 0; n < kBatch; ++n) black.insertSorted(DomainOfUrl(addedUrl(n)));
+        state.SetIterationTime(std::chrono::duration<double>(Clock::now() - start).count());
+        SubstringMatcher matcher;
+        matcher.assign(loadedPatterns);
+        start = Clock::now();
+        for (const std::string& pattern : patterns) matcher.add(pattern);
+        matcherSeconds += std::chrono::duration<double>(Clock::now() - start).count();
+    }
+    state.counters["matcher_ms"] = matcherSeconds * 1000 / double(state.iterations());
+}
+BENCHMARK(BM_InsertSortedBatch)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
 
 // The same on a bare sorted vector, as a list without a matcher would do it.
 void BM_AddURLToList_Reference(benchmark::State& state) {
