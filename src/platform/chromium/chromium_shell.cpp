@@ -9,17 +9,19 @@ namespace {
 // A started browser answers in about 0.3 s; a slow machine gets ample room.
 constexpr CdpConnection::Millis kConnectTimeout{15000};
 
-class WindowSnapshot : public BrowserWindows {
+// Live, as the engine expects: it keeps the collection it connected with and finds the newest
+// window in it when one registers.
+class LiveWindows : public BrowserWindows {
   public:
-    explicit WindowSnapshot(std::vector<std::shared_ptr<WebBrowser>> browsers)
-        : browsers_(std::move(browsers)) {}
-    int Count() override { return int(browsers_.size()); }
+    explicit LiveWindows(std::shared_ptr<WindowList> windows) : windows_(std::move(windows)) {}
+    int Count() override { return int(windows_->browsers().size()); }
     std::shared_ptr<WebBrowser> Item(int index) override {
-        return index >= 0 && index < Count() ? browsers_[size_t(index)] : nullptr;
+        auto browsers = windows_->browsers();
+        return index >= 0 && index < int(browsers.size()) ? browsers[size_t(index)] : nullptr;
     }
 
   private:
-    std::vector<std::shared_ptr<WebBrowser>> browsers_;
+    std::shared_ptr<WindowList> windows_;
 };
 
 }  // namespace
@@ -84,7 +86,7 @@ void ChromiumShell::close() {
 
 std::unique_ptr<BrowserWindows> ChromiumShell::createWindows() {
     connect();
-    return std::make_unique<WindowSnapshot>(windows_->browsers());
+    return std::make_unique<LiveWindows>(windows_);
 }
 
 void ChromiumShell::listenWindowRegistered(std::function<void()> onWindowRegistered) {
