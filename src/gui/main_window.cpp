@@ -56,8 +56,10 @@ MainWindow::MainWindow(VantrelForm& form)
     setWindowTitle(QString::fromLatin1(VantrelForm::kTitle));
     setWindowIcon(QIcon(resourcePixmap("MAINICON")));
     setFixedSize(kMainWindowWidth, kMainWindowHeight);
+    // A small, slightly narrow face: the option texts must end before the sound buttons.
     QFont font(QStringLiteral("Arial"));
     font.setPixelSize(11);
+    font.setStretch(QFont::SemiCondensed);
     setFont(font);
     setMouseTracking(true);
 

@@ -1,0 +1,219 @@
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QImage>
+#include <QPixmap>
+#include <QProcess>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <optional>
+
+#include "platform/qt/qt_region.h"
+#include "resources/embedded_resources.h"
+#include "shell/skin_layout.h"
+
+using namespace vantrel;
+
+namespace {
+
+// Generous: on a loaded machine the program's first start takes seconds.
+bool runUntil(const std::function<bool()>& done, int ms = 30000) {
+    QDeadlineTimer deadline(ms);
+    while (!done() && !deadline.hasExpired()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    }
+    return done();
+}
+
+QString xdotool(const QStringList& args) {
+    QProcess tool;
+    tool.start(QStringLiteral("xdotool"), args);
+    if (!tool.waitForFinished(5000)) tool.kill();
+    return QString::fromUtf8(tool.readAllStandardOutput()).trimmed();
+}
+
+QImage screen() {
+    return QGuiApplication::primaryScreen()->grabWindow(0).toImage().convertToFormat(
+        QImage::Format_RGB32);
+}
+
+// Screenshots for the documentation, when VANTREL_SCREENSHOT_DIR names a folder.
+void keepScreenshot(const QImage& picture, const char* name) {
+    const QString folder = qEnvironmentVariable("VANTREL_SCREENSHOT_DIR");
+    if (!folder.isEmpty()) picture.save(QDir(folder).filePath(QString::fromLatin1(name)));
+}
+
+// The vantrel program copied into a folder of its own (its lists and placeholders go there),
+// with its settings and login entry in that folder too, and Chromium replaced by a stand-in.
+class Program {
+  public:
+    explicit Program(const QString& browser) {
+        programPath_ = dir_.filePath(QStringLiteral("vantrel"));
+        QFile::copy(QStringLiteral(VANTREL_PATH), programPath_);
+        environment_ = QProcessEnvironment::systemEnvironment();
+        environment_.insert(QStringLiteral("VANTREL_REGISTRY"), dir_.filePath("registry.db"));
+        environment_.insert(QStringLiteral("XDG_CONFIG_HOME"), dir_.filePath("config"));
+        environment_.insert(QStringLiteral("VANTREL_BROWSER"), browser);
+        environment_.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        process_.setProcessEnvironment(environment_);
+        process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process_.start(programPath_, {});
+    }
+    ~Program() {
+        process_.terminate();
+        if (!process_.waitForFinished(5000)) {
+            process_.kill();
+            process_.waitForFinished(5000);
+        }
+    }
+
+    // A second start of the same program, as the browser button does; its exit code.
+    std::optional<int> startAgain() const {
+        QProcess second;
+        second.setProcessEnvironment(environment_);
+        second.start(programPath_, {});
+        if (!second.waitForFinished(10000)) {
+            second.kill();
+            second.waitForFinished(5000);
+            return std::nullopt;
+        }
+        if (second.exitStatus() != QProcess::NormalExit) return std::nullopt;
+        return second.exitCode();
+    }
+
+    // The main window's id once it is shown; empty until then.
+    QString mainWindow() const {
+        return xdotool({"search", "--onlyvisible", "--pid", pid(), "--name", "^Vantrel$"})
+            .section('\n', 0, 0);
+    }
+    QString pid() const { return QString::number(process_.processId()); }
+    QString file(const char* name) const { return dir_.filePath(QString::fromLatin1(name)); }
+    bool running() const { return process_.state() == QProcess::Running; }
+
+  private:
+    QTemporaryDir dir_;
+    QString programPath_;
+    QProcessEnvironment environment_;
+    QProcess process_;
+};
+
+// Top-left corner and size of a window on the screen.
+QRect geometryOf(const QString& window) {
+    const QStringList lines = xdotool({"getwindowgeometry", "--shell", window}).split('\n');
+    QMap<QString, int> values;
+    for (const QString& line : lines) {
+        values[line.section('=', 0, 0)] = line.section('=', 1).toInt();
+    }
+    return {values["X"], values["Y"], values["WIDTH"], values["HEIGHT"]};
+}
+
+// The program's viewable windows other than its main window, with their screen geometry.
+std::vector<QRect> otherWindows(const Program& program, const QString& mainWindow) {
+    std::vector<QRect> found;
+    for (const QString& id :
+         xdotool({"search", "--onlyvisible", "--pid", program.pid(), ""}).split('\n')) {
+        if (!id.isEmpty() && id != mainWindow) found.push_back(geometryOf(id));
+    }
+    return found;
+}
+
+QString readAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromLatin1(file.readAll()) : QString();
+}
+
+QImage skin() {
+    const auto bytes = embeddedResource("MAIN_WINDOW");
+    return QImage::fromData(QByteArrayView(bytes->data(), static_cast<qsizetype>(bytes->size())))
+        .convertToFormat(QImage::Format_RGB32);
+}
+
+}  // namespace
+
+TEST(ProgramOnX11, TheWindowHasTheSkinsShapeAndTheTrayIconDocks) {
+    Program program(QStringLiteral("none"));
+    QString window;
+    ASSERT_TRUE(runUntil([&] { return !(window = program.mainWindow()).isEmpty(); }));
+    const QRect where = geometryOf(window);
+    EXPECT_EQ(where.size(), QSize(kMainWindowWidth, kMainWindowHeight));
+    const QImage picture = skin();
+    QImage shot;
+    auto at = [&](QPoint p) { return shot.pixel(where.topLeft() + p); };
+    // Points where the skin shows, with no button or page over it.
+    const std::vector<QPoint> inside{{20, 330}, {540, 345}, {185, 250}, {100, 160}};
+    ASSERT_TRUE(runUntil([&] {
+        shot = screen();
+        return at(inside[0]) == picture.pixel(inside[0]);
+    }));
+    for (QPoint p : inside) EXPECT_EQ(at(p), picture.pixel(p)) << p.x() << "," << p.y();
+    // The magenta outside is cut away: the black desktop shows through.
+    for (QPoint p : {QPoint(1, 1), QPoint(564, 1), QPoint(1, 357), QPoint(564, 357)}) {
+        EXPECT_EQ(at(p), qRgb(0, 0, 0)) << p.x() << "," << p.y();
+    }
+    keepScreenshot(shot.copy(where.adjusted(-20, -20, 20, 20)), "main-window.png");
+
+    // The tray icon: a small window of the program in the tray host's strip at the top.
+    std::vector<QRect> icons;
+    EXPECT_TRUE(runUntil([&] {
+        icons = otherWindows(program, window);
+        return std::any_of(icons.begin(), icons.end(), [](const QRect& r) {
+            return r.width() <= 32 && r.height() <= 32 && r.top() < 24;
+        });
+    }));
+    // The first start wrote the login entry for this copy of the program.
+    EXPECT_TRUE(readAll(program.file("config/autostart/Vantrel.desktop"))
+                    .contains(program.file("vantrel")));
+}
+
+TEST(ProgramOnX11, TheTrayIconsRightClickOpensTheMenu) {
+    Program program(QStringLiteral("none"));
+    QString window;
+    ASSERT_TRUE(runUntil([&] { return !(window = program.mainWindow()).isEmpty(); }));
+    QRect icon;
+    ASSERT_TRUE(runUntil([&] {
+        for (const QRect& r : otherWindows(program, window)) {
+            if (r.width() <= 32 && r.height() <= 32 && r.top() < 24) icon = r;
+        }
+        return !icon.isEmpty();
+    }));
+    xdotool({"mousemove", QString::number(icon.center().x()), QString::number(icon.center().y()),
+             "click", "3"});
+    QRect menu;
+    EXPECT_TRUE(runUntil([&] {
+        for (const QRect& r : otherWindows(program, window)) {
+            if (r.width() > 150 && r.height() > 200) menu = r;
+        }
+        return !menu.isEmpty();
+    }));
+    if (!menu.isEmpty()) {
+        QImage shot;
+        runUntil([&] {
+            shot = screen();
+            return shot.pixel(menu.center()) != qRgb(0, 0, 0);
+        });
+        keepScreenshot(shot.copy(menu.united(icon).adjusted(-40, -4, 40, 20)), "tray-menu.png");
+    }
+    xdotool({"key", "Escape"});
+}
+
+TEST(ProgramOnX11, CtrlAltBBlacklistsTheSiteInFront) {
+    Program program(QStringLiteral("page:http://www.front-ads.example/index.html"));
+    ASSERT_TRUE(runUntil([&] { return !program.mainWindow().isEmpty(); }));
+    xdotool({"key", "ctrl+alt+b"});
+    EXPECT_TRUE(runUntil(
+        [&] { return readAll(program.file("blacklist.lis")).contains("front-ads.example"); }));
+}
+
+TEST(ProgramOnX11, ASecondStartHandsOverAndEndsWithExitCodeZero) {
+    Program program(QStringLiteral("page:http://handed-over.example/"));
+    ASSERT_TRUE(runUntil([&] { return !program.mainWindow().isEmpty(); }));
+    EXPECT_EQ(program.startAgain(), 0);
+    // The running copy took the hand-over: the front site goes to the blacklist.
+    EXPECT_TRUE(runUntil(
+        [&] { return readAll(program.file("blacklist.lis")).contains("handed-over.example"); }));
+    EXPECT_TRUE(program.running());
+}
