@@ -19,6 +19,7 @@
 #include "platform/qt/single_instance.h"
 #include "platform/sqlite/sqlite_registry.h"
 #include "programs/vantrel/fixed_page_browser.h"
+#include "programs/vantrel/termination_signal.h"
 #include "shell/program_entry.h"
 #include "shell/vantrel_form.h"
 
@@ -108,6 +109,8 @@ int main(int argc, char** argv) {
             trayMenu.open(QCursor::pos());
         });
         form.requestClose = [&] { form.application.close(); };
+        // Ending the session ends the program as closing it does, without the question.
+        onTerminationSignal([&] { form.application.close(); });
         // A later start (the browser button) hands over: the front site goes to the blacklist.
         instance.listen([&] { form.hotKeys.browserButtonMessage(); });
 

@@ -90,6 +90,22 @@ class Program {
         return xdotool({"search", "--onlyvisible", "--pid", pid(), "--name", "^Vantrel$"})
             .section('\n', 0, 0);
     }
+    // SIGTERM, as the session's end sends it; true when the program then ended normally with 0.
+    bool terminate() {
+        process_.terminate();
+        return process_.waitForFinished(30000) && process_.exitStatus() == QProcess::NormalExit &&
+               process_.exitCode() == 0;
+    }
+    // A stored setting, read with the sqlite3 tool; empty when there is none.
+    QString storedValue(const QString& name) const {
+        QProcess tool;
+        tool.start(
+            QStringLiteral("sqlite3"),
+            {dir_.filePath("registry.db"),
+             QStringLiteral("SELECT value FROM registry_values WHERE name = '%1'").arg(name)});
+        if (!tool.waitForFinished(5000)) tool.kill();
+        return QString::fromUtf8(tool.readAllStandardOutput()).trimmed();
+    }
     QString pid() const { return QString::number(process_.processId()); }
     QString file(const char* name) const { return dir_.filePath(QString::fromLatin1(name)); }
     bool running() const { return process_.state() == QProcess::Running; }
@@ -206,6 +222,9 @@ TEST(ProgramOnX11, CtrlAltBBlacklistsTheSiteInFront) {
     xdotool({"key", "ctrl+alt+b"});
     EXPECT_TRUE(runUntil(
         [&] { return readAll(program.file("blacklist.lis")).contains("front-ads.example"); }));
+    // The kill was counted; the session's end shuts down in order and saves the count.
+    EXPECT_TRUE(program.terminate());
+    EXPECT_EQ(program.storedValue("vtr_count"), "1");
 }
 
 TEST(ProgramOnX11, ASecondStartHandsOverAndEndsWithExitCodeZero) {
