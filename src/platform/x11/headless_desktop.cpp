@@ -139,6 +139,10 @@ std::optional<std::string> HeadlessDesktop::chooseWaveFile(const std::string&) {
     return std::nullopt;
 }
 
+void HeadlessDesktop::openUrl(const std::string& url) {
+    messages_ << "open " << url << std::endl;
+}
+
 MessageBoxAnswer HeadlessDesktop::messageBox(const std::string& text, const std::string& caption,
                                              MessageBoxKind kind) {
     messages_ << printable(caption) << ": " << printable(text) << std::endl;

@@ -46,6 +46,8 @@ class HeadlessDesktop : public Desktop {
     void playSoundFile(const std::string& path) override;
     void playBuiltInSound() override;
     std::optional<std::string> chooseWaveFile(const std::string& startFolder) override;
+    // Prints the address for the user to open: no browser window is started from here.
+    void openUrl(const std::string& url) override;
     MessageBoxAnswer messageBox(const std::string& text, const std::string& caption,
                                 MessageBoxKind kind) override;
 

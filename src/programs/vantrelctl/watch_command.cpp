@@ -162,6 +162,7 @@ int runWatch(Args args) {
     vantrel::VantrelForm form(
         {loop, files, registry, browsers, desktop, http, process, folder, configuration});
     desktop.setHotKeyHandler([&](int id) { form.hotKeys.hotKeyMessage(id); });
+    form.requestClose = [&] { stdLoop.quit(); };
     LogPrinter printer(form.killLog.ListViewLog);
     afterTask = [&] { printer.printNewRows(); };
 
