@@ -53,7 +53,7 @@ case "$cmd" in
     sanitize)
         install_packages
         build "${BUILD_DIR:-build-asan}" -DVANTREL_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
-        ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_tests "${BUILD_DIR:-build-asan}"
+        ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions="$root/tools/lsan.supp" UBSAN_OPTIONS=print_stacktrace=1 run_tests "${BUILD_DIR:-build-asan}"
         ;;
     bench)
         install_packages
