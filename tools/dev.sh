@@ -43,7 +43,7 @@ case "$cmd" in
     run)
         install_packages
         build "${BUILD_DIR:-build}"
-        exec "${BUILD_DIR:-build}/vantrelctl" --help "$@"
+        exec "${BUILD_DIR:-build}/vantrel" "$@"
         ;;
     test)
         install_packages
