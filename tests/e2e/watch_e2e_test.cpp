@@ -14,79 +14,15 @@
 #include "platform/sqlite/sqlite_registry.h"
 #include "settings/settings_store.h"
 #include "shell/vantrel_form.h"
+#include "test_browser.h"
 #include "watch_process.h"
 #include "x_desktop.h"
 
 using namespace chromium_test;
 using namespace std::chrono_literals;
 using vantrel::SettingsStore;
-using vantrel::chromium::CdpConnection;
-using vantrel::chromium::ChromiumProcess;
 
 namespace {
-
-// Polls `done` (bounded); for states of the browser the test can only ask about.
-bool eventually(const std::function<bool()>& done, std::chrono::milliseconds limit = 10s) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() >= deadline) return false;
-        std::this_thread::sleep_for(20ms);
-    }
-    return true;
-}
-
-std::string readFile(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream data;
-    data << file.rdbuf();
-    return data.str();
-}
-
-// A browser of the test's own: a DevTools port for the watcher, the pipe for the test.
-class TestBrowser {
-  public:
-    TestBrowser(const TempDir& dir, bool headless) {
-        auto options = browserOptions(dir, headless);
-        options.launch.extraArguments.push_back("--remote-debugging-port=0");
-        auto process = std::make_unique<ChromiumProcess>(options.launch);
-        process_ = process.get();
-        connection_ = std::make_unique<CdpConnection>(std::move(process));
-        connection_->start();
-        const std::string file = options.launch.userDataDir + "/DevToolsActivePort";
-        // The file names the port once the browser listens.
-        if (eventually([&] { return readFile(file).find('\n') != std::string::npos; })) {
-            portFile_ = file;
-        }
-    }
-    ~TestBrowser() { connection_->close(); }
-
-    CdpConnection& connection() { return *connection_; }
-    const std::string& portFile() const { return portFile_; }
-    void kill() { process_->kill(); }
-    // The addresses of the page targets.
-    std::vector<std::string> pages() {
-        std::vector<std::string> urls;
-        const Json targets = connection_->call("Target.getTargets");
-        for (const auto& t : targets.value("targetInfos", Json::array())) {
-            if (t.value("type", "") == "page") urls.push_back(t.value("url", ""));
-        }
-        return urls;
-    }
-
-  private:
-    ChromiumProcess* process_;
-    std::unique_ptr<CdpConnection> connection_;
-    std::string portFile_;
-};
-
-// Evaluates in the page; null while the page is between documents.
-Json valueIn(PageDriver& page, const std::string& expression) {
-    try {
-        return page.evaluate(expression);
-    } catch (const vantrel::BrowserError&) {
-        return Json();
-    }
-}
 
 class Watch : public ::testing::Test {
   protected:
