@@ -11,7 +11,8 @@ using vantrel::sim::SimEventLoop;
 TEST(Timer, RepeatsEveryIntervalWhileEnabled) {
     SimEventLoop loop;
     std::vector<long> ticks;
-    Timer timer(loop, 100, [&] { ticks.push_back(loop.now()); }, true);
+    Timer timer(
+        loop, 100, [&] { ticks.push_back(loop.now()); }, true);
     loop.advance(350);
     EXPECT_EQ(ticks, (std::vector<long>{100, 200, 300}));
 }
@@ -51,7 +52,8 @@ TEST(Timer, DestroyedTimerNeverFires) {
     SimEventLoop loop;
     int count = 0;
     {
-        Timer timer(loop, 10, [&] { ++count; }, true);
+        Timer timer(
+            loop, 10, [&] { ++count; }, true);
     }
     loop.advance(100);
     EXPECT_EQ(count, 0);
