@@ -84,27 +84,27 @@ def default_answer(path, query):
     return {"status": 404, "body": b"Not found"}
 
 
-def answer_from_json(spec):
+def answer_from_json(setting):
     """Turns a control request's JSON object into a stored answer."""
     answer = {}
-    if "status" in spec:
-        answer["status"] = int(spec["status"])
-    if "body" in spec:
-        answer["body"] = spec["body"].encode("latin-1")
-    if "body_base64" in spec:
-        answer["body"] = base64.b64decode(spec["body_base64"])
-    if "body_file" in spec:
-        with open(spec["body_file"], "rb") as f:
+    if "status" in setting:
+        answer["status"] = int(setting["status"])
+    if "body" in setting:
+        answer["body"] = setting["body"].encode("latin-1")
+    if "body_base64" in setting:
+        answer["body"] = base64.b64decode(setting["body_base64"])
+    if "body_file" in setting:
+        with open(setting["body_file"], "rb") as f:
             answer["body"] = f.read()
-    if "content_type" in spec:
-        answer["content_type"] = str(spec["content_type"])
-    if "fault" in spec:
-        if spec["fault"] not in FAULTS:
-            raise ValueError("unknown fault %r" % spec["fault"])
-        answer["fault"] = spec["fault"]
+    if "content_type" in setting:
+        answer["content_type"] = str(setting["content_type"])
+    if "fault" in setting:
+        if setting["fault"] not in FAULTS:
+            raise ValueError("unknown fault %r" % setting["fault"])
+        answer["fault"] = setting["fault"]
     for key in ("announce", "break_after", "size"):
-        if key in spec:
-            answer[key] = int(spec[key])
+        if key in setting:
+            answer[key] = int(setting[key])
     return answer
 
 
@@ -152,9 +152,9 @@ class Handler(BaseHTTPRequestHandler):
 
     def control(self, body):
         try:
-            spec = json.loads(body or b"{}")
-            answer = answer_from_json(spec)
-            self.server.state.set_answer(str(spec["path"]), answer)
+            setting = json.loads(body or b"{}")
+            answer = answer_from_json(setting)
+            self.server.state.set_answer(str(setting["path"]), answer)
         except (ValueError, KeyError, OSError, TypeError) as error:
             return self.send_plain(400, ("bad control request: %s" % error).encode(), "text/plain")
         self.send_plain(200, b"ok", "text/plain")

@@ -21,12 +21,12 @@ class ImageItemLabel : public QLabel {
   public:
     ImageItemLabel(int index, MainWindow& window, QWidget* parent)
         : QLabel(parent), index_(index), window_(window) {
-        const ImageItemSpec& spec = kImageItems[static_cast<size_t>(index)];
-        const std::string base(spec.bitmapBase);
+        const ImageItemSpec& placed = kImageItems[static_cast<size_t>(index)];
+        const std::string base(placed.bitmapBase);
         pictures_ = {resourcePixmap(base), resourcePixmap(base + "_ON"),
                      resourcePixmap(base + "_OVER")};
-        setGeometry(spec.placement.x, spec.placement.y, spec.placement.width,
-                    spec.placement.height);
+        setGeometry(placed.placement.x, placed.placement.y, placed.placement.width,
+                    placed.placement.height);
         setMouseTracking(true);
         show(ItemPicture::Normal);
     }

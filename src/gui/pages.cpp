@@ -93,28 +93,28 @@ OptionsPage::OptionsPage(OptionControls& controls, Forward forward, QWidget* par
       controls_(controls) {
     general_ = group(QStringLiteral("General"), {5, 8, 320, 100}, this);
     QWidget* preferences = group(QStringLiteral(" Preferences  "), {5, 112, 320, 100}, this);
-    for (const CheckBoxSpec& spec : kCheckBoxes) {
-        QWidget* in = spec.group == 0 ? general_ : preferences;
-        const int y = 10 + 17 * spec.row;
+    for (const CheckBoxSpec& entry : kCheckBoxes) {
+        QWidget* in = entry.group == 0 ? general_ : preferences;
+        const int y = 10 + 17 * entry.row;
         auto* box = new QCheckBox(in);
         box->setGeometry(11, y, 13, 14);
-        QLabel* text = label(QString::fromLatin1(spec.text), {30, y}, in);
-        if (spec.number == kHiddenCheckBox) {
+        QLabel* text = label(QString::fromLatin1(entry.text), {30, y}, in);
+        if (entry.number == kHiddenCheckBox) {
             box->hide();
             text->hide();
         }
-        connect(box, &QCheckBox::clicked, this, [this, spec, forward](bool checked) {
-            forward([&] { controls_.*spec.state = checked; });
+        connect(box, &QCheckBox::clicked, this, [this, entry, forward](bool checked) {
+            forward([&] { controls_.*entry.state = checked; });
         });
-        boxes_.emplace_back(spec.number, box);
+        boxes_.emplace_back(entry.number, box);
     }
     follow();
 }
 
 void OptionsPage::follow() {
-    for (const CheckBoxSpec& spec : kCheckBoxes) {
-        QCheckBox* box = checkBox(spec.number);
-        if (box->isChecked() != controls_.*spec.state) box->setChecked(controls_.*spec.state);
+    for (const CheckBoxSpec& entry : kCheckBoxes) {
+        QCheckBox* box = checkBox(entry.number);
+        if (box->isChecked() != controls_.*entry.state) box->setChecked(controls_.*entry.state);
     }
 }
 

@@ -8,8 +8,8 @@ SkinControls::SkinControls(EventLoop& loop, View view)
           loop, kTickInterval, [this] { TimerIButtonTimer(); }, true) {}
 
 bool SkinControls::takesPart(int item) const {
-    const ImageItemSpec& spec = kImageItems[item];
-    return spec.kind == ImageItemKind::Button || !pageVisible(spec.tabPage);
+    const ImageItemSpec& placed = kImageItems[item];
+    return placed.kind == ImageItemKind::Button || !pageVisible(placed.tabPage);
 }
 
 void SkinControls::setPicture(int item, ItemPicture picture) {
