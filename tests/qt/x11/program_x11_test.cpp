@@ -1,40 +1,19 @@
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QDir>
-#include <QFile>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPixmap>
-#include <QProcess>
 #include <QScreen>
-#include <QTemporaryDir>
-#include <optional>
 
 #include "platform/qt/qt_region.h"
+#include "program_process.h"
 #include "resources/embedded_resources.h"
 #include "shell/skin_layout.h"
 
 using namespace vantrel;
 
 namespace {
-
-// Generous: on a loaded machine the program's first start takes seconds.
-bool runUntil(const std::function<bool()>& done, int ms = 30000) {
-    QDeadlineTimer deadline(ms);
-    while (!done() && !deadline.hasExpired()) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    }
-    return done();
-}
-
-QString xdotool(const QStringList& args) {
-    QProcess tool;
-    tool.start(QStringLiteral("xdotool"), args);
-    if (!tool.waitForFinished(5000)) tool.kill();
-    return QString::fromUtf8(tool.readAllStandardOutput()).trimmed();
-}
 
 QImage screen() {
     return QGuiApplication::primaryScreen()->grabWindow(0).toImage().convertToFormat(
@@ -46,76 +25,6 @@ void keepScreenshot(const QImage& picture, const char* name) {
     const QString folder = qEnvironmentVariable("VANTREL_SCREENSHOT_DIR");
     if (!folder.isEmpty()) picture.save(QDir(folder).filePath(QString::fromLatin1(name)));
 }
-
-// The vantrel program copied into a folder of its own (its lists and placeholders go there),
-// with its settings and login entry in that folder too, and Chromium replaced by a stand-in.
-class Program {
-  public:
-    explicit Program(const QString& browser) {
-        programPath_ = dir_.filePath(QStringLiteral("vantrel"));
-        QFile::copy(QStringLiteral(VANTREL_PATH), programPath_);
-        environment_ = QProcessEnvironment::systemEnvironment();
-        environment_.insert(QStringLiteral("VANTREL_REGISTRY"), dir_.filePath("registry.db"));
-        environment_.insert(QStringLiteral("XDG_CONFIG_HOME"), dir_.filePath("config"));
-        environment_.insert(QStringLiteral("VANTREL_BROWSER"), browser);
-        environment_.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-        process_.setProcessEnvironment(environment_);
-        process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process_.start(programPath_, {});
-    }
-    ~Program() {
-        process_.terminate();
-        if (!process_.waitForFinished(5000)) {
-            process_.kill();
-            process_.waitForFinished(5000);
-        }
-    }
-
-    // A second start of the same program, as the browser button does; its exit code.
-    std::optional<int> startAgain() const {
-        QProcess second;
-        second.setProcessEnvironment(environment_);
-        second.start(programPath_, {});
-        if (!second.waitForFinished(10000)) {
-            second.kill();
-            second.waitForFinished(5000);
-            return std::nullopt;
-        }
-        if (second.exitStatus() != QProcess::NormalExit) return std::nullopt;
-        return second.exitCode();
-    }
-
-    // The main window's id once it is shown; empty until then.
-    QString mainWindow() const {
-        return xdotool({"search", "--onlyvisible", "--pid", pid(), "--name", "^Vantrel$"})
-            .section('\n', 0, 0);
-    }
-    // SIGTERM, as the session's end sends it; true when the program then ended normally with 0.
-    bool terminate() {
-        process_.terminate();
-        return process_.waitForFinished(30000) && process_.exitStatus() == QProcess::NormalExit &&
-               process_.exitCode() == 0;
-    }
-    // A stored setting, read with the sqlite3 tool; empty when there is none.
-    QString storedValue(const QString& name) const {
-        QProcess tool;
-        tool.start(
-            QStringLiteral("sqlite3"),
-            {dir_.filePath("registry.db"),
-             QStringLiteral("SELECT value FROM registry_values WHERE name = '%1'").arg(name)});
-        if (!tool.waitForFinished(5000)) tool.kill();
-        return QString::fromUtf8(tool.readAllStandardOutput()).trimmed();
-    }
-    QString pid() const { return QString::number(process_.processId()); }
-    QString file(const char* name) const { return dir_.filePath(QString::fromLatin1(name)); }
-    bool running() const { return process_.state() == QProcess::Running; }
-
-  private:
-    QTemporaryDir dir_;
-    QString programPath_;
-    QProcessEnvironment environment_;
-    QProcess process_;
-};
 
 // Top-left corner and size of a window on the screen.
 QRect geometryOf(const QString& window) {
@@ -135,11 +44,6 @@ std::vector<QRect> otherWindows(const Program& program, const QString& mainWindo
         if (!id.isEmpty() && id != mainWindow) found.push_back(geometryOf(id));
     }
     return found;
-}
-
-QString readAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? QString::fromLatin1(file.readAll()) : QString();
 }
 
 QImage skin() {

@@ -1,0 +1,116 @@
+#pragma once
+
+// The desktop program `vantrel` as a child of a test on the private display, and the tools
+// the program tests share: bounded waits that keep Qt's events flowing, xdotool, file contents.
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+
+#include "platform/sqlite/sqlite_registry.h"
+#include "settings/settings_store.h"
+
+// Generous: on a loaded machine the program's first start takes seconds.
+inline bool runUntil(const std::function<bool()>& done, int ms = 30000) {
+    QDeadlineTimer deadline(ms);
+    while (!done() && !deadline.hasExpired()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    }
+    return done();
+}
+
+inline QString xdotool(const QStringList& args) {
+    QProcess tool;
+    tool.start(QStringLiteral("xdotool"), args);
+    if (!tool.waitForFinished(5000)) tool.kill();
+    return QString::fromUtf8(tool.readAllStandardOutput()).trimmed();
+}
+
+inline QString readAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromLatin1(file.readAll()) : QString();
+}
+
+// The vantrel program copied into a folder of its own (its lists and placeholders go there),
+// with its settings and login entry in that folder too. `browser` replaces Chromium by a
+// stand-in (VANTREL_BROWSER); empty leaves the real browser adapter, which `settings` (written
+// before the start) can point at a browser of the test's own.
+class Program {
+  public:
+    explicit Program(const QString& browser,
+                     const std::map<std::string, std::string>& settings = {}) {
+        programPath_ = dir_.filePath(QStringLiteral("vantrel"));
+        QFile::copy(QStringLiteral(VANTREL_PATH), programPath_);
+        for (const auto& [name, value] : settings) {
+            registry().writeValue(vantrel::SettingsStore::kKey, name, value);
+        }
+        environment_ = QProcessEnvironment::systemEnvironment();
+        environment_.insert(QStringLiteral("VANTREL_REGISTRY"), file("registry.db"));
+        environment_.insert(QStringLiteral("XDG_CONFIG_HOME"), file("config"));
+        environment_.remove(QStringLiteral("VANTREL_BROWSER"));
+        if (!browser.isEmpty()) environment_.insert(QStringLiteral("VANTREL_BROWSER"), browser);
+        environment_.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        process_.setProcessEnvironment(environment_);
+        process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process_.start(programPath_, {});
+    }
+    ~Program() {
+        process_.terminate();
+        if (!process_.waitForFinished(5000)) {
+            process_.kill();
+            process_.waitForFinished(5000);
+        }
+    }
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+
+    // A second start of the same program, as the browser button does; its exit code.
+    std::optional<int> startAgain() const {
+        QProcess second;
+        second.setProcessEnvironment(environment_);
+        second.start(programPath_, {});
+        if (!second.waitForFinished(10000)) {
+            second.kill();
+            second.waitForFinished(5000);
+            return std::nullopt;
+        }
+        if (second.exitStatus() != QProcess::NormalExit) return std::nullopt;
+        return second.exitCode();
+    }
+
+    // The main window's id once it is shown; empty until then.
+    QString mainWindow() const {
+        return xdotool({"search", "--onlyvisible", "--pid", pid(), "--name", "^Vantrel$"})
+            .section('\n', 0, 0);
+    }
+    // SIGTERM, as the session's end sends it; true when the program then ended normally with 0.
+    bool terminate() {
+        process_.terminate();
+        return process_.waitForFinished(30000) && process_.exitStatus() == QProcess::NormalExit &&
+               process_.exitCode() == 0;
+    }
+    // A stored setting; empty when there is none.
+    QString storedValue(const char* name) const {
+        return QString::fromStdString(registry().readValue(vantrel::SettingsStore::kKey, name));
+    }
+    QString pid() const { return QString::number(process_.processId()); }
+    QString file(const char* name) const { return dir_.filePath(QString::fromLatin1(name)); }
+    bool running() const { return process_.state() == QProcess::Running; }
+
+  private:
+    vantrel::sqlite::SqliteRegistry registry() const {
+        return vantrel::sqlite::SqliteRegistry(file("registry.db").toStdString());
+    }
+
+    QTemporaryDir dir_;
+    QString programPath_;
+    QProcessEnvironment environment_;
+    QProcess process_;
+};
