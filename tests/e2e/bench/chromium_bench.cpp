@@ -7,33 +7,11 @@
 #include <vector>
 
 #include "../chromium_test_engine.h"
-#include "../chromium_test_support.h"
+#include "bench_timing.h"
 #include "platform/chromium/page_scripts.h"
 
 using namespace chromium_test;
 using vantrel::chromium::ChromiumShell;
-using Clock = std::chrono::steady_clock;
-
-namespace {
-
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
-
-double ms(Clock::time_point a, Clock::time_point b) {
-    return std::chrono::duration<double, std::milli>(b - a).count();
-}
-
-// Navigation start to load end, as the page itself measured it.
-double loadTime(PageDriver& page) {
-    const Json t = page.evaluate(
-        "(() => { const n = performance.getEntriesByType('navigation')[0]; "
-        "return n ? n.loadEventEnd - n.startTime : -1; })()");
-    return t.is_number() ? t.get<double>() : -1;
-}
-
-}  // namespace
 
 int main() {
     HttpServer server;

@@ -9,29 +9,11 @@
 
 #include "../test_browser.h"
 #include "../watch_process.h"
+#include "bench_timing.h"
 
 using namespace chromium_test;
-using Clock = std::chrono::steady_clock;
 
 namespace {
-
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
-
-double ms(Clock::time_point a, Clock::time_point b) {
-    return std::chrono::duration<double, std::milli>(b - a).count();
-}
-
-// Navigation start to load end, as the page measured it.
-double loadTime(PageDriver& page) {
-    const Json t = valueIn(page,
-                           "(() => { const n = performance.getEntriesByType('navigation')[0]; "
-                           "return n && n.loadEventEnd > 0 ? n.loadEventEnd - n.startTime : -1; "
-                           "})()");
-    return t.is_number() ? t.get<double>() : -1;
-}
 
 std::vector<double> navigations(TestBrowser& browser, PageDriver& page, HttpServer& server,
                                 const std::string& tag, int rounds) {
