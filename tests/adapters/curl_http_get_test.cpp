@@ -23,13 +23,6 @@ using vantrel::posix::StdEventLoop;
 
 namespace {
 
-std::string readAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 // A port on 127.0.0.1 that nobody listens on.
 int closedPort() {
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);

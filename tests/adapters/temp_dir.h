@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 
 // A fresh folder under the system's temporary folder, removed with everything in it at the end.
@@ -23,3 +25,11 @@ public:
 private:
     std::string path_;
 };
+
+// The whole file as bytes; empty when it cannot be read.
+inline std::string readAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
