@@ -5,9 +5,10 @@
 
 namespace vantrel {
 
-// A failure the user is told about: a store or file that cannot be used. The message names the file.
+// A failure the user is told about: a store or file that cannot be used. The message names the
+// file.
 class Error : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 

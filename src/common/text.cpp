@@ -5,7 +5,9 @@
 
 namespace vantrel {
 
-char upperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+char upperAscii(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
 
 std::string toUpperAscii(std::string_view text) {
     std::string out(text);

@@ -8,7 +8,9 @@ Timer::Timer(EventLoop& loop, EventLoop::Millis interval, std::function<void()> 
     setEnabled(enabled);
 }
 
-Timer::~Timer() { setEnabled(false); }
+Timer::~Timer() {
+    setEnabled(false);
+}
 
 void Timer::setEnabled(bool enabled) {
     if (enabled == enabled_) return;

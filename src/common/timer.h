@@ -9,7 +9,7 @@ namespace vantrel {
 // A repeating window-style timer. Enabling a timer that already runs keeps its due time; a
 // handler that disables its own timer first makes it fire once per enabling.
 class Timer {
-public:
+  public:
     Timer(EventLoop& loop, EventLoop::Millis interval, std::function<void()> onTimer,
           bool enabled = false);
     ~Timer();
@@ -23,7 +23,7 @@ public:
     void setInterval(EventLoop::Millis interval);
     void setHandler(std::function<void()> onTimer) { onTimer_ = std::move(onTimer); }
 
-private:
+  private:
     void schedule();
     void fire();
 

@@ -14,7 +14,7 @@ using WindowHandle = std::uint64_t;
 // A browser, frame or document call that failed: the window closed, the page navigated away,
 // the renderer died. Engine code catches it where a failure ends the current step silently.
 class BrowserError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
@@ -22,7 +22,7 @@ public:
 // call may throw BrowserError. Reads are cheap (an adapter serves them from a snapshot taken
 // when the page finished loading); writes take effect in the page and in later reads.
 class PageDocument {
-public:
+  public:
     virtual ~PageDocument() = default;
 
     virtual size_t imageCount() = 0;
@@ -48,7 +48,7 @@ class BrowserEventSink;
 
 // A browser window, or a frame inside one (a frame reports its window's handle and bars).
 class WebBrowser {
-public:
+  public:
     virtual ~WebBrowser() = default;
 
     virtual WindowHandle handle() = 0;
@@ -68,7 +68,7 @@ public:
 
 // The open browser windows, ordered, indexed from 0. Each engine step asks for a fresh one.
 class BrowserWindows {
-public:
+  public:
     virtual ~BrowserWindows() = default;
 
     virtual int Count() = 0;
@@ -78,7 +78,7 @@ public:
 
 // The events of every connected window, delivered on the main thread.
 class BrowserEventSink {
-public:
+  public:
     virtual ~BrowserEventSink() = default;
 
     // `pDisp` is the window or frame that navigates, null when it is not a browser.
@@ -93,7 +93,7 @@ public:
 
 // The browser side of the desktop: the window collection and its window-registered event.
 class BrowserShell {
-public:
+  public:
     virtual ~BrowserShell() = default;
 
     // A fresh collection of the open windows. Throws BrowserError when there is no browser.

@@ -19,7 +19,7 @@ struct LocalDateTime {
 // the loop. Everything the program owns runs on the loop's thread; `post` is the only member
 // that other threads may call.
 class EventLoop {
-public:
+  public:
     using Millis = std::int64_t;
     using TaskId = std::uint64_t;
 

@@ -8,13 +8,14 @@ namespace vantrel {
 
 // Files by path. Paths are byte strings; a folder path ends with "/".
 class FileSystem {
-public:
+  public:
     virtual ~FileSystem() = default;
 
     // The whole file, or nothing when it is missing or cannot be read.
     virtual std::optional<std::string> readFile(const std::string& path) = 0;
     virtual bool exists(const std::string& path) = 0;
-    // Creates or truncates the file and writes `data` to stable storage. Throws Error naming the file.
+    // Creates or truncates the file and writes `data` to stable storage. Throws Error naming the
+    // file.
     virtual void writeFile(const std::string& path, std::string_view data) = 0;
     // Moves `from` over `to` in one step (the old `to` stays whole if this fails). Throws Error.
     virtual void renameFile(const std::string& from, const std::string& to) = 0;

@@ -9,7 +9,7 @@ namespace vantrel {
 // The settings store: keys named by text paths (such as "HKEY_LOCAL_MACHINE\SOFTWARE\Vantrel"),
 // each holding named text values. Failures throw Error with a message naming the store.
 class RegistryStore {
-public:
+  public:
     using Values = std::vector<std::pair<std::string, std::string>>;
 
     virtual ~RegistryStore() = default;

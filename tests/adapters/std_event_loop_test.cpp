@@ -25,9 +25,12 @@ TEST(StdEventLoop, TimerFiresAfterItsInterval) {
     StdEventLoop loop;
     const auto start = loop.now();
     int ticks = 0;
-    vantrel::Timer timer(loop, 20, [&] {
-        if (++ticks == 3) loop.quit();
-    }, true);
+    vantrel::Timer timer(
+        loop, 20,
+        [&] {
+            if (++ticks == 3) loop.quit();
+        },
+        true);
     loop.run();
     EXPECT_EQ(ticks, 3);
     EXPECT_GE(loop.now() - start, 60);

@@ -8,9 +8,10 @@
 
 // A fresh folder under the system's temporary folder, removed with everything in it at the end.
 class TempDir {
-public:
+  public:
     TempDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "vantrel-test-XXXXXX").string();
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "vantrel-test-XXXXXX").string();
         path_ = ::mkdtemp(pattern.data()) ? pattern + "/" : std::string();
     }
     ~TempDir() {
@@ -22,7 +23,7 @@ public:
     // Ends with "/".
     const std::string& path() const { return path_; }
 
-private:
+  private:
     std::string path_;
 };
 

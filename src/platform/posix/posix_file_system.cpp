@@ -22,7 +22,7 @@ std::optional<std::string> PosixFileSystem::readFile(const std::string& path) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return std::nullopt;
     std::string data;
-    struct stat st{};
+    struct stat st {};
     if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) data.reserve(size_t(st.st_size));
     char buffer[65536];
     for (;;) {
@@ -40,7 +40,7 @@ std::optional<std::string> PosixFileSystem::readFile(const std::string& path) {
 }
 
 bool PosixFileSystem::exists(const std::string& path) {
-    struct stat st{};
+    struct stat st {};
     return ::stat(path.c_str(), &st) == 0;
 }
 
@@ -65,6 +65,8 @@ void PosixFileSystem::renameFile(const std::string& from, const std::string& to)
     if (::rename(from.c_str(), to.c_str()) != 0) throw fileError("replace", to, errno);
 }
 
-void PosixFileSystem::removeFile(const std::string& path) { ::unlink(path.c_str()); }
+void PosixFileSystem::removeFile(const std::string& path) {
+    ::unlink(path.c_str());
+}
 
 }  // namespace vantrel::posix

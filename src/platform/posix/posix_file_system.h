@@ -5,7 +5,7 @@
 namespace vantrel::posix {
 
 class PosixFileSystem : public FileSystem {
-public:
+  public:
     std::optional<std::string> readFile(const std::string& path) override;
     bool exists(const std::string& path) override;
     void writeFile(const std::string& path, std::string_view data) override;

@@ -13,7 +13,7 @@ namespace vantrel::posix {
 // A real event loop on the standard library for programs without a GUI toolkit: timers on the
 // steady clock and a thread-safe queue of posted tasks, all run on the thread that calls run().
 class StdEventLoop : public EventLoop {
-public:
+  public:
     StdEventLoop();
 
     Millis now() const override;
@@ -26,7 +26,7 @@ public:
     void run();
     void quit();
 
-private:
+  private:
     std::chrono::steady_clock::time_point start_;
     mutable std::mutex mutex_;
     std::condition_variable wake_;

@@ -10,13 +10,13 @@ LocalDateTime SimEventLoop::localTime() const {
     using namespace std::chrono;
     const sys_days day = year_month_day{year{localStart_.year}, month{unsigned(localStart_.month)},
                                         std::chrono::day{unsigned(localStart_.day)}};
-    const auto start = day + hours{localStart_.hour} + minutes{localStart_.minute} +
-                       seconds{localStart_.second};
+    const auto start =
+        day + hours{localStart_.hour} + minutes{localStart_.minute} + seconds{localStart_.second};
     const auto t = floor<seconds>(start + milliseconds{now_ - localBase_});
     const auto dayOf = floor<days>(t);
     const year_month_day ymd{dayOf};
     const hh_mm_ss hms{t - dayOf};
-    return {int(ymd.year()),         int(unsigned(ymd.month())),    int(unsigned(ymd.day())),
+    return {int(ymd.year()),          int(unsigned(ymd.month())), int(unsigned(ymd.day())),
             int(hms.hours().count()), int(hms.minutes().count()), int(hms.seconds().count())};
 }
 

@@ -12,7 +12,7 @@ namespace vantrel::sim {
 // Deterministic loop on a virtual clock: nothing happens until a test advances time or runs the
 // queue. Tasks due at the same instant run in the order they were scheduled.
 class SimEventLoop : public EventLoop {
-public:
+  public:
     explicit SimEventLoop(LocalDateTime start = {2026, 12, 7, 9, 30, 0});
 
     Millis now() const override { return now_; }
@@ -29,7 +29,7 @@ public:
     void setLocalTime(LocalDateTime time);
     size_t scheduledCount() const { return tasks_.size(); }
 
-private:
+  private:
     bool runOnePosted();
     bool runOneDue(Millis upTo);
 

@@ -10,7 +10,9 @@ std::optional<std::string> SimFileSystem::readFile(const std::string& path) {
     return it->second;
 }
 
-bool SimFileSystem::exists(const std::string& path) { return files.count(path) != 0; }
+bool SimFileSystem::exists(const std::string& path) {
+    return files.count(path) != 0;
+}
 
 void SimFileSystem::writeFile(const std::string& path, std::string_view data) {
     if (failWrite.count(path)) throw Error("cannot write \"" + path + "\"");
@@ -27,6 +29,8 @@ void SimFileSystem::renameFile(const std::string& from, const std::string& to) {
     files.erase(from);
 }
 
-void SimFileSystem::removeFile(const std::string& path) { files.erase(path); }
+void SimFileSystem::removeFile(const std::string& path) {
+    files.erase(path);
+}
 
 }  // namespace vantrel::sim

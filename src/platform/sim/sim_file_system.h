@@ -9,7 +9,7 @@ namespace vantrel::sim {
 
 // Files in memory. A test can make reads, writes or renames of given paths fail.
 class SimFileSystem : public FileSystem {
-public:
+  public:
     std::optional<std::string> readFile(const std::string& path) override;
     bool exists(const std::string& path) override;
     void writeFile(const std::string& path, std::string_view data) override;

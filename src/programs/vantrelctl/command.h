@@ -12,7 +12,7 @@ using Args = std::vector<std::string>;
 
 // Bad arguments or an unusable file: main prints the message on one line and exits with 2.
 class UsageError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
