@@ -35,3 +35,17 @@ TEST(StdEventLoop, TimerFiresAfterItsInterval) {
     EXPECT_EQ(ticks, 3);
     EXPECT_GE(loop.now() - start, 60);
 }
+
+TEST(StdEventLoop, QuitBeforeRunEndsThatRun) {
+    // A signal may ask the program to end before its loop has started.
+    StdEventLoop loop;
+    loop.quit();
+    loop.run();
+    bool ranAgain = false;
+    loop.post([&] {
+        ranAgain = true;
+        loop.quit();
+    });
+    loop.run();
+    EXPECT_TRUE(ranAgain);
+}

@@ -49,7 +49,6 @@ void StdEventLoop::quit() {
 
 void StdEventLoop::run() {
     std::unique_lock lock(mutex_);
-    quit_ = false;
     while (!quit_) {
         std::function<void()> task;
         if (!posted_.empty()) {
@@ -71,6 +70,7 @@ void StdEventLoop::run() {
         task();
         lock.lock();
     }
+    quit_ = false;  // a quit asked for before run() ends that run, not the next one
 }
 
 }  // namespace vantrel::posix

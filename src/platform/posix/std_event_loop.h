@@ -22,7 +22,8 @@ class StdEventLoop : public EventLoop {
     void cancel(TaskId id) override;
     void post(std::function<void()> task) override;
 
-    // Runs tasks until quit() is called (from any thread or from a task).
+    // Runs tasks until quit() is called (from any thread or from a task); a quit that came
+    // before run() makes it return at once.
     void run();
     void quit();
 
