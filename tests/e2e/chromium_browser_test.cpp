@@ -7,6 +7,7 @@
 
 #include "chromium_test_engine.h"
 #include "chromium_test_support.h"
+#include "platform/chromium/chromium_process.h"
 #include "platform/chromium/page_scripts.h"
 
 using namespace chromium_test;
@@ -242,6 +243,21 @@ TEST(ChromiumConnect, FailsWithBrowserErrorWhenTheBrowserCannotStart) {
     options.launch.command = "true";
     ChromiumShell silent(loop, options);
     EXPECT_THROW(silent.createWindows(), BrowserError);
+}
+
+TEST(ChromiumConnect, ABrowserThatClosedItsPipesIsAFailedSendNotASignal) {
+    // Writing to a pipe nobody reads raises SIGPIPE, which would end the whole program.
+    TempDir dir;
+    const std::string deaf = dir.path() + "deaf-browser";
+    std::ofstream(deaf) << "#!/bin/sh\nexec 3<&- 4>&-\nexec sleep 30\n";
+    std::filesystem::permissions(deaf, std::filesystem::perms::owner_all);
+    vantrel::chromium::LaunchOptions launch;
+    launch.command = deaf;
+    launch.terminateOnClose = true;
+    vantrel::chromium::ChromiumProcess process(launch);
+    // The end of its output shows that its command pipe is closed too.
+    EXPECT_EQ(process.read(), std::nullopt);
+    EXPECT_FALSE(process.send(R"({"id":1,"method":"Browser.getVersion"})"));
 }
 
 }  // namespace

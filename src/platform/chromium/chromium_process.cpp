@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -24,6 +25,29 @@ namespace {
 // Replies beyond this are dropped (the command then times out): Chromium sends up to a few
 // hundred MiB if asked, which the program never needs.
 constexpr size_t kMaxMessage = 64u << 20;
+
+// Writes to a pipe whose reader may have gone (a browser that exited or never started) without
+// raising SIGPIPE: the signal is held back for this thread while writing, and one raised by
+// this write is taken off again, so the caller sees EPIPE and the process keeps its handlers.
+ssize_t writeWithoutSigpipe(int fd, const char* data, size_t size) {
+    sigset_t pipeOnly, previous;
+    sigemptyset(&pipeOnly);
+    sigaddset(&pipeOnly, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipeOnly, &previous);
+    sigset_t pendingBefore;
+    sigpending(&pendingBefore);
+    const bool alreadyPending = sigismember(&pendingBefore, SIGPIPE) == 1;
+    const ssize_t n = ::write(fd, data, size);
+    const int writeError = errno;
+    if (n < 0 && writeError == EPIPE && !alreadyPending) {
+        const timespec noWait{0, 0};
+        while (sigtimedwait(&pipeOnly, nullptr, &noWait) < 0 && errno == EINTR) {
+        }
+    }
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    errno = writeError;
+    return n;
+}
 
 // A pipe whose ends sit above the descriptors the child is given (3 and 4), close-on-exec.
 void makePipe(int& readEnd, int& writeEnd) {
@@ -145,7 +169,8 @@ bool ChromiumProcess::send(const std::string& message) {
     framed.push_back('\0');
     size_t done = 0;
     while (done < framed.size()) {
-        const ssize_t n = ::write(toBrowser_, framed.data() + done, framed.size() - done);
+        const ssize_t n =
+            writeWithoutSigpipe(toBrowser_, framed.data() + done, framed.size() - done);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return false;
         done += size_t(n);
