@@ -76,6 +76,10 @@ void TargetTracker::handleEvent(const std::string& method, const Json& params,
         lifecycle(params, sessionId);
     } else if (method == "Page.frameNavigated") {
         frameNavigated(params, sessionId);
+    } else if (method == "Page.frameDetached" && text(params, "reason") != "swap") {
+        if (auto target = targets_.find(pageOf(sessionId)); target != targets_.end()) {
+            target->second.loaders.erase(text(params, "frameId"));
+        }
     } else if (method == "Page.windowOpen") {
         windowOpen(params, sessionId);
     } else if (method == "Target.attachedToTarget") {
@@ -301,7 +305,13 @@ void TargetTracker::lifecycle(const Json& params, const std::string& sessionId) 
     const std::string frameId = text(params, "frameId");
     if (page.empty() || frameId.empty()) return;
     if (frameId == page) targets_[page].started = true;
-    auto complete = [this, page, frameId](std::shared_ptr<const DocumentSnapshot> snapshot) {
+    const std::string loaderId = text(params, "loaderId");
+    if (replacedDocument(page, frameId, loaderId)) return;
+    auto complete = [this, page, frameId,
+                     loaderId](std::shared_ptr<const DocumentSnapshot> snapshot) {
+        // A document replaced while it was read has nothing to report: the one that replaced it
+        // completes on its own, and the engine must not take this one's failure for that one's.
+        if (replacedDocument(page, frameId, loaderId)) return;
         toMain([page, frameId, snapshot](WindowEvents& e) {
             e.documentComplete(page, frameId, snapshot);
         });
@@ -344,12 +354,22 @@ void TargetTracker::lifecycle(const Json& params, const std::string& sessionId) 
         });
 }
 
+bool TargetTracker::replacedDocument(const std::string& page, const std::string& frameId,
+                                     const std::string& loaderId) const {
+    auto target = targets_.find(page);
+    if (target == targets_.end() || loaderId.empty()) return false;
+    auto loader = target->second.loaders.find(frameId);
+    return loader != target->second.loaders.end() && loader->second != loaderId;
+}
+
 void TargetTracker::frameNavigated(const Json& params, const std::string& sessionId) {
     const Json frame = params.value("frame", Json::object());
     const std::string page = pageOf(sessionId);
     const std::string frameId = text(frame, "id");
     if (page.empty() || frameId.empty()) return;
-    if (frameId == page) targets_[page].started = true;
+    auto& target = targets_[page];
+    if (frameId == page) target.started = true;
+    target.loaders[frameId] = text(frame, "loaderId");
     toMain([page, frameId, url = text(frame, "url") + text(frame, "urlFragment")](WindowEvents& e) {
         e.frameNavigated(page, frameId, url);
     });

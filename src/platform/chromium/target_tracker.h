@@ -67,6 +67,7 @@ class TargetTracker : public BrowserControl, public std::enable_shared_from_this
         bool quitting = false;
         bool closing = false;
         bool started = false;  // a document of its own has been requested or committed
+        std::map<std::string, std::string> loaders;  // frame id -> loader of its committed document
         std::shared_ptr<OpenRequest> openedBy;
     };
     struct Paused {
@@ -86,6 +87,8 @@ class TargetTracker : public BrowserControl, public std::enable_shared_from_this
     void reply(const std::string& requestId, const std::string& sessionId, const char* how);
     void lifecycle(const Json& params, const std::string& sessionId);
     void frameNavigated(const Json& params, const std::string& sessionId);
+    bool replacedDocument(const std::string& page, const std::string& frameId,
+                          const std::string& loaderId) const;
     void targetGone(const std::string& targetId);
     void beginQuit(const std::string& targetId);
     void closeNow(const std::string& targetId);
