@@ -55,17 +55,29 @@ std::vector<std::pair<std::string, std::string>> TargetTracker::start() {
     connection_->call("Target.setDiscoverTargets", {{"discover", true}});
     connection_->call("Target.setAutoAttach", kAutoAttach);
     // The targets that exist were reported before the replies; read them on the I/O thread.
-    auto known = std::make_shared<std::promise<std::vector<std::pair<std::string, std::string>>>>();
+    struct Known {
+        std::vector<std::pair<std::string, std::string>> windows;
+        std::vector<std::shared_future<void>> prepared;
+    };
+    auto known = std::make_shared<std::promise<Known>>();
     auto future = known->get_future();
     connection_->post([this, known] {
-        std::vector<std::pair<std::string, std::string>> windows;
-        for (const auto& id : order_) windows.emplace_back(id, targets_[id].url);
-        known->set_value(std::move(windows));
+        Known k;
+        for (const auto& id : order_) {
+            k.windows.emplace_back(id, targets_[id].url);
+            if (targets_[id].prepared.valid()) k.prepared.push_back(targets_[id].prepared);
+        }
+        known->set_value(std::move(k));
     });
-    if (future.wait_for(CdpConnection::kDefaultTimeout) != std::future_status::ready) {
+    const auto deadline = std::chrono::steady_clock::now() + CdpConnection::kDefaultTimeout;
+    if (future.wait_until(deadline) != std::future_status::ready) {
         throw BrowserError("the browser's windows could not be listed");
     }
-    return future.get();
+    Known k = future.get();
+    // Connected means watched: a navigation right after must already be intercepted and its
+    // document must report focus. A page that never answers only loses its share of the wait.
+    for (const auto& prepared : k.prepared) prepared.wait_until(deadline);
+    return std::move(k.windows);
 }
 
 void TargetTracker::handleEvent(const std::string& method, const Json& params,
@@ -153,8 +165,11 @@ void TargetTracker::attached(const Json& params, const std::string& parentSessio
         // A session of another client on a page Vantrel already watches (a tool's own attach).
         if (!targets_[targetId].sessionId.empty()) return;
         sessions_[sessionId] = {targetId, targetId};
-        targets_[targetId].sessionId = sessionId;
-        prepareSession(sessionId, true);
+        auto& target = targets_[targetId];
+        target.sessionId = sessionId;
+        auto ready = std::make_shared<std::promise<void>>();
+        target.prepared = ready->get_future().share();
+        prepareSession(sessionId, true, [ready] { ready->set_value(); });
         return;
     }
     const std::string page = pageOf(parentSession);
@@ -168,30 +183,32 @@ void TargetTracker::attached(const Json& params, const std::string& parentSessio
     connection_->send("Target.detachFromTarget", {{"sessionId", sessionId}}, parentSession);
 }
 
-void TargetTracker::prepareSession(const std::string& sessionId, bool isPage) {
+void TargetTracker::prepareSession(const std::string& sessionId, bool isPage,
+                                   std::function<void()> onPrepared) {
     // Sent back to back: waiting for a reply before the resume deadlocks windows opened with
-    // noopener, whose Page.enable answers only once they run.
-    connection_->send("Page.enable", Json::object(), sessionId);
-    connection_->send("Page.setLifecycleEventsEnabled", {{"enabled", true}}, sessionId);
-    connection_->send(
-        "Fetch.enable",
-        {{"patterns",
-          Json::array(
-              {{{"urlPattern", "*"}, {"resourceType", "Document"}, {"requestStage", "Request"}}})}},
-        sessionId);
-    connection_->send("Target.setAutoAttach", kAutoAttach, sessionId);
+    // noopener, whose Page.enable answers only once they run. The replies are only counted.
+    auto unanswered = std::make_shared<int>(0);
+    auto send = [&](const char* method, Json params) {
+        ++*unanswered;
+        connection_->send(method, std::move(params), sessionId,
+                          [unanswered, onPrepared](const CdpReply&) {
+                              if (--*unanswered == 0 && onPrepared) onPrepared();
+                          });
+    };
+    send("Page.enable", Json::object());
+    send("Page.setLifecycleEventsEnabled", {{"enabled", true}});
+    send("Fetch.enable", {{"patterns", Json::array({{{"urlPattern", "*"},
+                                                     {"resourceType", "Document"},
+                                                     {"requestStage", "Request"}}})}});
+    send("Target.setAutoAttach", kAutoAttach);
     if (isPage) {
         // Bindings report only with the Runtime domain on.
-        connection_->send("Runtime.enable", Json::object(), sessionId);
-        connection_->send("Runtime.addBinding",
-                          {{"name", kFocusBinding}, {"executionContextName", kWorldName}},
-                          sessionId);
-        connection_->send(
-            "Page.addScriptToEvaluateOnNewDocument",
-            {{"source", focusScript()}, {"worldName", kWorldName}, {"runImmediately", true}},
-            sessionId);
+        send("Runtime.enable", Json::object());
+        send("Runtime.addBinding", {{"name", kFocusBinding}, {"executionContextName", kWorldName}});
+        send("Page.addScriptToEvaluateOnNewDocument",
+             {{"source", focusScript()}, {"worldName", kWorldName}, {"runImmediately", true}});
     }
-    connection_->send("Runtime.runIfWaitingForDebugger", Json::object(), sessionId);
+    send("Runtime.runIfWaitingForDebugger", Json::object());
 }
 
 void TargetTracker::windowOpen(const Json& params, const std::string& sessionId) {

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <deque>
+#include <functional>
+#include <future>
 #include <map>
 #include <memory>
 #include <set>
@@ -69,6 +71,7 @@ class TargetTracker : public BrowserControl, public std::enable_shared_from_this
         bool started = false;  // a document of its own has been requested or committed
         std::map<std::string, std::string> loaders;  // frame id -> loader of its committed document
         std::shared_ptr<OpenRequest> openedBy;
+        std::shared_future<void> prepared;  // ready once its session's set-up was answered
     };
     struct Paused {
         std::string sessionId;
@@ -76,7 +79,9 @@ class TargetTracker : public BrowserControl, public std::enable_shared_from_this
     };
 
     void attached(const Json& params, const std::string& parentSession);
-    void prepareSession(const std::string& sessionId, bool isPage);
+    // Turns on what a session is watched with; `onPrepared` runs once every command answered.
+    void prepareSession(const std::string& sessionId, bool isPage,
+                        std::function<void()> onPrepared = {});
     void targetCreated(const Json& info);
     void windowOpen(const Json& params, const std::string& sessionId);
     void requestPaused(const Json& params, const std::string& sessionId);
