@@ -175,7 +175,9 @@ TEST_F(Watch, WindowOpenedAfterStartIsWatched) {
     browser->connection().call("Target.createTarget", {{"url", url}});
     ASSERT_TRUE(eventually([&] { return server.requested("/later"); }));
     PageDriver later(browser->connection(), "/later");
-    ASSERT_TRUE(eventually([&] { return valueIn(later, "document.readyState") == "complete"; }));
+    ASSERT_TRUE(eventually([&] {
+        return valueIn(later, "document.readyState === 'complete' && location.href") == url;
+    }));
     later.click("#ad");
     ASSERT_TRUE(watch->waitForRows(1)) << watch->err;
     expectOneRowFor(server.url("site.test", "/ads/x"));
@@ -248,7 +250,7 @@ TEST_F(WatchOnDesktop, HotKeyPutsTheFrontSiteOnTheAllowedListAndShutdownSavesIt)
             return readFile(lists + "allowed.lis").find("site.test") != std::string::npos;
         },
         15s))
-        << readFile(lists + "allowed.lis") << watch->err;
+        << readFile(lists + "allowed.lis") << (watch->drain(500ms), watch->err);
     std::filesystem::remove(lists + "allowed.lis");
     EXPECT_EQ(terminate(), 0) << watch->err;
     const std::string saved = readFile(lists + "allowed.lis");
