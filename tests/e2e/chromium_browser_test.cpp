@@ -99,6 +99,22 @@ TEST_F(ChromiumBrowser, ClickOpenedFullWindowStays) {
     EXPECT_EQ(windows->Item(1)->ToolBar(), 1);
     EXPECT_TRUE(windows->Item(1)->MenuBar());
     EXPECT_NE(windows->Item(0)->handle(), windows->Item(1)->handle());
+    // A window asked to close leaves the collection at once, so the next sweep cannot close
+    // (and log) it a second time while the browser is still closing it.
+    auto opened = windows->Item(1);
+    opened->Quit();
+    EXPECT_EQ(windows->Count(), 1);
+    EXPECT_EQ(windows->Item(0)->LocationURL(), server.url("site.test", "/"));
+    // Until the browser reports it gone, and no longer after.
+    EXPECT_EQ(opened->LocationURL(), full);
+    EXPECT_TRUE(runUntil(loop, [&] {
+        try {
+            opened->LocationURL();
+            return false;
+        } catch (const BrowserError&) {
+            return true;
+        }
+    }));
 }
 
 TEST_F(ChromiumBrowser, SnapshotHasRenderedSizesAndAPlaceholderWriteShowsInThePage) {

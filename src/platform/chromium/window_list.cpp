@@ -24,6 +24,7 @@ class ChromiumBrowser : public WebBrowser {
     bool MenuBar() override { return live().menubar; }
     void Quit() override {
         auto& s = live();
+        s.quitting = true;
         if (auto control = control_.lock()) control->quit(s.targetId);
     }
     std::shared_ptr<PageDocument> Document() override {
@@ -59,7 +60,9 @@ WindowList::WindowList(EventLoop& loop, std::shared_ptr<PlaceholderImages> place
 
 std::vector<std::shared_ptr<WebBrowser>> WindowList::browsers() {
     std::vector<std::shared_ptr<WebBrowser>> result;
-    for (const auto& state : windows_) result.push_back(browserFor(state, state->targetId));
+    for (const auto& state : windows_) {
+        if (!state->quitting) result.push_back(browserFor(state, state->targetId));
+    }
     return result;
 }
 

@@ -26,6 +26,7 @@ struct WindowState {
     bool menubar = true;
     bool alive = true;
     bool crashed = false;
+    bool quitting = false;  // asked to close: out of the collection while the browser closes it
     BrowserEventSink* sink = nullptr;
     std::map<std::string, Frame> frames;  // by frame id; the window's own is its target id
 };
