@@ -187,13 +187,15 @@ void TargetTracker::prepareSession(const std::string& sessionId, bool isPage,
                                    std::function<void()> onPrepared) {
     // Sent back to back: waiting for a reply before the resume deadlocks windows opened with
     // noopener, whose Page.enable answers only once they run. The replies are only counted.
-    auto unanswered = std::make_shared<int>(0);
+    // One more than the commands out, until all are sent: a send that fails answers at once.
+    auto unanswered = std::make_shared<int>(1);
+    auto answered = [unanswered, onPrepared = std::move(onPrepared)] {
+        if (--*unanswered == 0 && onPrepared) onPrepared();
+    };
     auto send = [&](const char* method, Json params) {
         ++*unanswered;
         connection_->send(method, std::move(params), sessionId,
-                          [unanswered, onPrepared](const CdpReply&) {
-                              if (--*unanswered == 0 && onPrepared) onPrepared();
-                          });
+                          [answered](const CdpReply&) { answered(); });
     };
     send("Page.enable", Json::object());
     send("Page.setLifecycleEventsEnabled", {{"enabled", true}});
@@ -209,6 +211,7 @@ void TargetTracker::prepareSession(const std::string& sessionId, bool isPage,
              {{"source", focusScript()}, {"worldName", kWorldName}, {"runImmediately", true}});
     }
     send("Runtime.runIfWaitingForDebugger", Json::object());
+    answered();
 }
 
 void TargetTracker::windowOpen(const Json& params, const std::string& sessionId) {
