@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <xcb/xcb.h>
 
+#include <algorithm>
+
 #include "chromium_test_engine.h"
 #include "chromium_test_support.h"
 #include "x_desktop.h"
@@ -40,6 +42,7 @@ TEST(ChromiumDesktop, ForegroundIsTheFocusedPageOnlyWhileTheBrowserIsInFront) {
     HttpServer server;
     server.page("/one", "one");
     server.page("/two", "two");
+    server.page("/three", "three");
     vantrel::posix::StdEventLoop loop;
     ChromiumShell shell(loop, browserOptions(dir, false));
     TestEngine engine(shell);
@@ -56,6 +59,17 @@ TEST(ChromiumDesktop, ForegroundIsTheFocusedPageOnlyWhileTheBrowserIsInFront) {
     ASSERT_TRUE(runUntil(loop, [&] { return engine.count() == 3; }));
     const auto second = shell.createWindows()->Item(2)->handle();
     ASSERT_TRUE(runUntil(loop, [&] { return shell.foregroundWindow() == second; }));
+
+    // Another site in the page in front: the document left behind does not take the focus away.
+    PageDriver front(shell.connection(), "/two");
+    const std::string three = server.url("other.test", "/three");
+    shell.connection().send("Page.navigate", {{"url", three}}, front.sessionId());
+    ASSERT_TRUE(runUntil(loop, [&] {
+        return std::find(engine.completed.begin(), engine.completed.end(), three) !=
+               engine.completed.end();
+    }));
+    runFor(loop, 500ms);
+    EXPECT_EQ(shell.foregroundWindow(), second);
 
     ForeignWindow other;
     XDesktop::run({"xdotool", "windowactivate", "--sync", other.id()});
