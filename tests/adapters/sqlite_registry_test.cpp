@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <vector>
 
 #include "common/error.h"
 #include "platform/sqlite/sqlite_registry.h"
@@ -159,6 +160,48 @@ TEST(SqliteRegistry, ImmutableFileIsReportedAsUnwritable) {
     ::close(fd);
     EXPECT_EQ(readFile(path), content);
     EXPECT_EQ(folderEntries(dir.path()), std::vector<std::string>{"registry.db"});
+}
+
+// Copies started at the same moment on a file none of them has made yet (two program copies at
+// login): every one opens it; none is refused because another was turning it into a database.
+TEST(SqliteRegistry, CopiesOpeningOneNewFileAtOnceAllSucceed) {
+    constexpr int kRounds = 10;
+    constexpr int kCopies = 6;
+    for (int round = 0; round < kRounds; ++round) {
+        TempDir dir;
+        const std::string path = dir.path() + "registry.db";
+        int start[2];
+        ASSERT_EQ(::pipe(start), 0);
+        std::vector<pid_t> copies;
+        for (int c = 0; c < kCopies; ++c) {
+            const pid_t pid = ::fork();
+            ASSERT_GE(pid, 0);
+            if (pid == 0) {
+                ::alarm(60);
+                ::close(start[1]);
+                char go;
+                // All wait for the same signal: the end of the pipe.
+                [[maybe_unused]] const auto n = ::read(start[0], &go, 1);
+                try {
+                    SqliteRegistry registry(path);
+                    registry.writeValues(kKey, {{"copy" + std::to_string(c), "here"}});
+                } catch (const vantrel::Error& e) {
+                    std::fprintf(stderr, "copy %d: %s\n", c, e.what());
+                    ::_exit(1);
+                }
+                ::_exit(0);
+            }
+            copies.push_back(pid);
+        }
+        ::close(start[0]);
+        ::close(start[1]);
+        for (const pid_t pid : copies) {
+            int status = 0;
+            ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "round " << round;
+        }
+        EXPECT_EQ(SqliteRegistry(path).listValues(kKey).size(), size_t(kCopies));
+    }
 }
 
 // Several processes create one new file together and save whole sets of values over each other,

@@ -2,8 +2,10 @@
 
 #include <sqlite3.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <thread>
 
 #include "common/error.h"
 
@@ -44,6 +46,12 @@ std::string fileNameForSqlite(const std::string& path) {
 }
 
 constexpr const char* kValuesTable = "registry_values";
+constexpr std::chrono::milliseconds kBusyTimeout{5000};
+
+// A failure because another connection held the file: worth trying again while opening.
+struct BusyError : Error {
+    using Error::Error;
+};
 
 }  // namespace
 
@@ -62,12 +70,28 @@ SqliteRegistry::SqliteRegistry(const std::string& path) : path_(path) {
                                    SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
     db_.reset(db);
     if (rc != SQLITE_OK) fail("open");
-    sqlite3_busy_timeout(db, 5000);
+    sqlite3_busy_timeout(db, int(kBusyTimeout.count()));
     // SQLite quietly opens a file it may not write read-only; saving would fail much later. Told
     // before the first read, which would leave log files beside it.
     if (sqlite3_db_readonly(db, "main") == 1) {
         throw Error("Cannot write registry file \"" + path_ + "\": the file is read-only");
     }
+    // While another copy opens the same file (turning a new file to WAL, or recovering the log),
+    // these steps can answer "locked" at once without waiting; they are tried again meanwhile.
+    const auto deadline = std::chrono::steady_clock::now() + kBusyTimeout;
+    for (;;) {
+        try {
+            prepareFile();
+            return;
+        } catch (const BusyError&) {
+            sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+            if (std::chrono::steady_clock::now() >= deadline) throw;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    }
+}
+
+void SqliteRegistry::prepareFile() {
     checkIsRegistry();
     exec("PRAGMA journal_mode=WAL", "use");
     exec(
@@ -101,7 +125,9 @@ void SqliteRegistry::checkIsRegistry() {
 
 void SqliteRegistry::fail(const std::string& what) const {
     const std::string detail = db_ ? sqlite3_errmsg(db_.get()) : "out of memory";
-    throw Error("Cannot " + what + " registry file \"" + path_ + "\": " + detail);
+    const std::string message = "Cannot " + what + " registry file \"" + path_ + "\": " + detail;
+    if (db_ && (sqlite3_errcode(db_.get()) & 0xff) == SQLITE_BUSY) throw BusyError(message);
+    throw Error(message);
 }
 
 void SqliteRegistry::exec(const char* sql, const char* what) {

@@ -35,6 +35,7 @@ class SqliteRegistry : public RegistryStore {
     [[noreturn]] void fail(const std::string& what) const;
     void exec(const char* sql, const char* what);
     void checkIsRegistry();
+    void prepareFile();
 
     std::string path_;
     // Closed on every path, also when the constructor throws.
