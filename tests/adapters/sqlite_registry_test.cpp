@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <vector>
 
@@ -162,6 +163,29 @@ TEST(SqliteRegistry, ImmutableFileIsReportedAsUnwritable) {
     EXPECT_EQ(folderEntries(dir.path()), std::vector<std::string>{"registry.db"});
 }
 
+// Runs `body` in a child process bounded to a minute; a registry error there is printed under
+// `name` and makes the child's status 1.
+pid_t startChild(const std::string& name, const std::function<void()>& body) {
+    const pid_t pid = ::fork();
+    if (pid != 0) return pid;
+    ::alarm(60);  // bounds the child even if a lock is never given up
+    try {
+        body();
+    } catch (const vantrel::Error& e) {
+        std::fprintf(stderr, "%s: %s\n", name.c_str(), e.what());
+        ::_exit(1);
+    }
+    ::_exit(0);
+}
+
+void expectChildrenSucceed(const std::vector<pid_t>& children) {
+    for (const pid_t pid : children) {
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "child status " << status;
+    }
+}
+
 // Copies started at the same moment on a file none of them has made yet (two program copies at
 // login): every one opens it; none is refused because another was turning it into a database.
 TEST(SqliteRegistry, CopiesOpeningOneNewFileAtOnceAllSucceed) {
@@ -174,32 +198,19 @@ TEST(SqliteRegistry, CopiesOpeningOneNewFileAtOnceAllSucceed) {
         ASSERT_EQ(::pipe(start), 0);
         std::vector<pid_t> copies;
         for (int c = 0; c < kCopies; ++c) {
-            const pid_t pid = ::fork();
-            ASSERT_GE(pid, 0);
-            if (pid == 0) {
-                ::alarm(60);
+            copies.push_back(startChild("copy " + std::to_string(c), [&] {
                 ::close(start[1]);
                 char go;
                 // All wait for the same signal: the end of the pipe.
                 [[maybe_unused]] const auto n = ::read(start[0], &go, 1);
-                try {
-                    SqliteRegistry registry(path);
-                    registry.writeValues(kKey, {{"copy" + std::to_string(c), "here"}});
-                } catch (const vantrel::Error& e) {
-                    std::fprintf(stderr, "copy %d: %s\n", c, e.what());
-                    ::_exit(1);
-                }
-                ::_exit(0);
-            }
-            copies.push_back(pid);
+                SqliteRegistry registry(path);
+                registry.writeValues(kKey, {{"copy" + std::to_string(c), "here"}});
+            }));
+            ASSERT_GE(copies.back(), 0);
         }
         ::close(start[0]);
         ::close(start[1]);
-        for (const pid_t pid : copies) {
-            int status = 0;
-            ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "round " << round;
-        }
+        expectChildrenSucceed(copies);
         EXPECT_EQ(SqliteRegistry(path).listValues(kKey).size(), size_t(kCopies));
     }
 }
@@ -215,27 +226,18 @@ TEST(SqliteRegistry, ConcurrentSavesFromSeveralProcessesLandWhole) {
 
     std::vector<pid_t> writers;
     for (int w = 0; w < kWriters; ++w) {
-        const pid_t pid = ::fork();
-        ASSERT_GE(pid, 0);
-        if (pid == 0) {
-            ::alarm(60);  // bounds the child even if a lock is never given up
-            try {
-                SqliteRegistry registry(path);
-                for (int s = 0; s < kSaves; ++s) {
-                    RegistryStore::Values values;
-                    for (int v = 0; v < kValues; ++v) {
-                        values.emplace_back("value" + std::to_string(v),
-                                            std::to_string(w) + "." + std::to_string(s));
-                    }
-                    registry.writeValues(kKey, values);
+        writers.push_back(startChild("writer " + std::to_string(w), [&] {
+            SqliteRegistry registry(path);
+            for (int s = 0; s < kSaves; ++s) {
+                RegistryStore::Values values;
+                for (int v = 0; v < kValues; ++v) {
+                    values.emplace_back("value" + std::to_string(v),
+                                        std::to_string(w) + "." + std::to_string(s));
                 }
-            } catch (const vantrel::Error& e) {
-                std::fprintf(stderr, "writer %d: %s\n", w, e.what());
-                ::_exit(1);
+                registry.writeValues(kKey, values);
             }
-            ::_exit(0);
-        }
-        writers.push_back(pid);
+        }));
+        ASSERT_GE(writers.back(), 0);
     }
 
     int mixed = 0;
@@ -253,11 +255,7 @@ TEST(SqliteRegistry, ConcurrentSavesFromSeveralProcessesLandWhole) {
             break;
         }
     }
-    for (const pid_t pid : writers) {
-        int status = 0;
-        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "writer status " << status;
-    }
+    expectChildrenSucceed(writers);
     EXPECT_EQ(mixed, 0) << "of " << seen << " lists seen";
 
     SqliteRegistry registry(path);
