@@ -8,7 +8,6 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <filesystem>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -20,9 +19,7 @@ extern char** environ;
 class VendorServer {
   public:
     VendorServer() {
-        const std::string script =
-            (std::filesystem::path(__FILE__).parent_path() / "../../tools/vendor_server.py")
-                .string();
+        const std::string script = VANTREL_SOURCE_DIR "/tools/vendor_server.py";
         int out[2];
         if (::pipe(out) != 0) throw std::runtime_error("pipe");
         posix_spawn_file_actions_t actions;
