@@ -18,6 +18,7 @@
 #include "platform/qt/qt_event_loop.h"
 #include "platform/qt/single_instance.h"
 #include "platform/sqlite/sqlite_registry.h"
+#include "programs/vantrel/first_start.h"
 #include "programs/vantrel/fixed_page_browser.h"
 #include "programs/vantrel/termination_signal.h"
 #include "shell/program_entry.h"
@@ -70,6 +71,7 @@ int main(int argc, char** argv) {
 
     ProgramEntry entry;
     entry.handOverToRunningCopy = [&] { return instance.handOverToRunningCopy(); };
+    entry.firstRunSequence = [&] { runFirstStart(store, desktop); };
     entry.runMainWindow = [&] {
         qt::QtEventLoop loop;
         posix::PosixFileSystem files;
