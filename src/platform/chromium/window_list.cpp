@@ -10,8 +10,11 @@ namespace {
 class ChromiumBrowser : public WebBrowser {
   public:
     ChromiumBrowser(std::shared_ptr<WindowState> state, std::string frameId,
-                    std::weak_ptr<BrowserControl> control)
-        : state_(std::move(state)), frameId_(std::move(frameId)), control_(std::move(control)) {}
+                    std::weak_ptr<BrowserControl> control, EventLoop& loop)
+        : state_(std::move(state)),
+          frameId_(std::move(frameId)),
+          control_(std::move(control)),
+          loop_(loop) {}
 
     WindowHandle handle() override { return live().handle; }
     std::string LocationURL() override {
@@ -22,10 +25,14 @@ class ChromiumBrowser : public WebBrowser {
     }
     int ToolBar() override { return live().toolbar ? 1 : 0; }
     bool MenuBar() override { return live().menubar; }
+    // The window stays in the collection until the handler that closed it has returned, so
+    // the indexes of a sweep hold for the whole sweep; the next sweep no longer sees it.
     void Quit() override {
         auto& s = live();
+        if (s.quitting) return;
         s.quitting = true;
         if (auto control = control_.lock()) control->quit(s.targetId);
+        loop_.post([state = state_] { state->departed = true; });
     }
     std::shared_ptr<PageDocument> Document() override {
         auto& s = live();
@@ -51,6 +58,7 @@ class ChromiumBrowser : public WebBrowser {
     std::shared_ptr<WindowState> state_;
     std::string frameId_;
     std::weak_ptr<BrowserControl> control_;
+    EventLoop& loop_;
 };
 
 }  // namespace
@@ -61,7 +69,7 @@ WindowList::WindowList(EventLoop& loop, std::shared_ptr<PlaceholderImages> place
 std::vector<std::shared_ptr<WebBrowser>> WindowList::browsers() {
     std::vector<std::shared_ptr<WebBrowser>> result;
     for (const auto& state : windows_) {
-        if (!state->quitting) result.push_back(browserFor(state, state->targetId));
+        if (!state->departed) result.push_back(browserFor(state, state->targetId));
     }
     return result;
 }
@@ -80,7 +88,7 @@ std::shared_ptr<WindowState> WindowList::find(const std::string& targetId) const
 
 std::shared_ptr<WebBrowser> WindowList::browserFor(const std::shared_ptr<WindowState>& state,
                                                    const std::string& frameId) {
-    return std::make_shared<ChromiumBrowser>(state, frameId, control_);
+    return std::make_shared<ChromiumBrowser>(state, frameId, control_, loop_);
 }
 
 void WindowList::windowCreated(const std::string& targetId, const std::string& url, bool toolbar,

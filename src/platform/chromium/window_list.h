@@ -26,7 +26,8 @@ struct WindowState {
     bool menubar = true;
     bool alive = true;
     bool crashed = false;
-    bool quitting = false;  // asked to close: out of the collection while the browser closes it
+    bool quitting = false;  // asked to close
+    bool departed = false;  // out of the collection: from the main-loop turn after the close
     BrowserEventSink* sink = nullptr;
     std::map<std::string, Frame> frames;  // by frame id; the window's own is its target id
 };

@@ -1,0 +1,40 @@
+// The window collection against a real headless Chromium: what a sweep walks, and what each
+// window answers.
+
+#include <gtest/gtest.h>
+
+#include "chromium_browser_fixture.h"
+
+using namespace chromium_test;
+using vantrel::BrowserError;
+using namespace std::chrono_literals;
+
+namespace {
+
+// A button `id` that opens `url` in a window of that name and shape when clicked.
+std::string openButton(const std::string& id, const std::string& url, const std::string& features) {
+    return "<button id=" + id + " style='display:block;width:200px;height:40px' " +
+           "onclick=\"window.open('" + url + "', '" + id + "', '" + features + "')\">" + id +
+           "</button>";
+}
+
+TEST_F(ChromiumBrowser, OneSweepClosesEveryPopUpAndLaterSweepsNoneAgain) {
+    engine->sweeps = false;
+    server.page("/", openButton("a", server.url("pop.test", "/a"), "width=300,height=200") +
+                         openButton("b", server.url("pop.test", "/b"), "width=300,height=200"));
+    server.page("/a", "a");
+    server.page("/b", "b");
+    load("site.test", "/");
+    driver->click("#a");
+    ASSERT_TRUE(runUntil(loop, [&] { return anyContains(engine->completed, "/a"); }));
+    driver->click("#b");
+    ASSERT_TRUE(runUntil(loop, [&] { return anyContains(engine->completed, "/b"); }))
+        << engine->newWindows << " " << engine->registered;
+    engine->sweep();
+    EXPECT_EQ(engine->killed.size(), 2u);
+    ASSERT_TRUE(runUntil(loop, [&] { return engine->count() == 1; }));
+    engine->sweep();
+    EXPECT_EQ(engine->killed.size(), 2u);
+}
+
+}  // namespace
