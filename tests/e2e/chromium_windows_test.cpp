@@ -37,4 +37,26 @@ TEST_F(ChromiumBrowser, OneSweepClosesEveryPopUpAndLaterSweepsNoneAgain) {
     EXPECT_EQ(engine->killed.size(), 2u);
 }
 
+TEST_F(ChromiumBrowser, NavigationsCarryTheirFragment) {
+    server.page("/", "<a id=l href='/story#ad_top' style='display:block;height:40px'>story</a>");
+    server.page("/story", "story");
+    load("site.test", "/");
+    driver->click("#l");
+    const std::string story = server.url("site.test", "/story#ad_top");
+    ASSERT_TRUE(runUntil(loop, [&] { return anyContains(engine->completed, "/story"); }));
+    EXPECT_TRUE(anyContains(engine->navigations, story)) << engine->navigations.back();
+    EXPECT_EQ(engine->completed.back(), story);
+}
+
+TEST_F(ChromiumBrowser, APopUpClosedBeforeItsPageLoadsAnswersItsPendingAddress) {
+    const std::string popup = server.url("pop.test", "/popup?id=7");
+    server.page("/", openButton("a", popup, "width=300,height=200"));
+    server.page("/popup", "pop-up");
+    load("site.test", "/");
+    driver->click("#a");
+    ASSERT_TRUE(runUntil(loop, [&] { return !engine->killed.empty(); }));
+    EXPECT_EQ(engine->killed, std::vector<std::string>{popup});
+    EXPECT_FALSE(server.requested("/popup"));
+}
+
 }  // namespace

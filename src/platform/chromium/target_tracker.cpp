@@ -101,7 +101,11 @@ void TargetTracker::handleEvent(const std::string& method, const Json& params,
     } else if (method == "Target.targetInfoChanged") {
         const Json info = params.value("targetInfo", Json::object());
         auto it = targets_.find(text(info, "targetId"));
-        if (it == targets_.end() || it->second.url == text(info, "url")) return;
+        // No address yet is no news: a window keeps the one it is opening.
+        if (it == targets_.end() || text(info, "url").empty() ||
+            it->second.url == text(info, "url")) {
+            return;
+        }
         it->second.url = text(info, "url");
         toMain([id = it->first, url = it->second.url](WindowEvents& e) {
             e.windowUrlChanged(id, url);
@@ -141,6 +145,8 @@ void TargetTracker::targetCreated(const Json& info) {
             // The page's latest request is the one that opened it; older ones were refused.
             target.openedBy = open->second;
             target.openedBy->targetId = id;
+            // Until its first page commits, a window shows the address it is opening.
+            if (target.url.empty()) target.url = open->second->url;
             toolbar = hasFeature(open->second->features, "toolbar");
             menubar = hasFeature(open->second->features, "menubar");
             lastOpen_.erase(open);
@@ -218,6 +224,7 @@ void TargetTracker::windowOpen(const Json& params, const std::string& sessionId)
     const std::string opener = pageOf(sessionId);
     if (opener.empty()) return;
     auto request = std::make_shared<OpenRequest>();
+    request->url = text(params, "url");
     if (auto f = params.find("windowFeatures"); f != params.end() && f->is_array()) {
         for (const auto& feature : *f) {
             if (feature.is_string()) request->features.push_back(feature.get<std::string>());
@@ -245,8 +252,17 @@ void TargetTracker::requestPaused(const Json& params, const std::string& session
     }
     Target& target = it->second;
     const std::string frameId = text(params, "frameId");
-    const std::string url = text(params.value("request", Json::object()), "url");
-    if (frameId == page) target.started = true;
+    const Json request = params.value("request", Json::object());
+    // The address as navigated to: the request's own leaves the fragment out.
+    const std::string url = text(request, "url") + text(request, "urlFragment");
+    if (frameId == page) {
+        target.started = true;
+        // A window whose first page is pending shows the address it is opening.
+        if (!target.loaders.count(page) && target.url != url) {
+            target.url = url;
+            toMain([page, url](WindowEvents& e) { e.windowUrlChanged(page, url); });
+        }
+    }
     if (target.quitting) {
         reply(requestId, sessionId, "fail");
         closeNow(page);

@@ -58,6 +58,7 @@ class TargetTracker : public BrowserControl, public std::enable_shared_from_this
         std::string pageId;  // the window the session belongs to
     };
     struct OpenRequest {
+        std::string url;  // the address the window opens with
         std::vector<std::string> features;
         bool cancelled = false;
         std::string targetId;  // the window it opened, once known
