@@ -59,4 +59,35 @@ TEST_F(ChromiumBrowser, APopUpClosedBeforeItsPageLoadsAnswersItsPendingAddress) 
     EXPECT_FALSE(server.requested("/popup"));
 }
 
+TEST_F(ChromiumBrowser, ACrashedPageAnswersWhatIsKnownOfItAndSweepsPassOverIt) {
+    server.page("/", "first");
+    server.page("/opener", openButton("a", server.url("pop.test", "/popup"), "width=300"));
+    server.page("/popup", "pop-up");
+    load("site.test", "/");
+    shell->connection().send("Page.crash", Json::object(), driver->sessionId());
+    auto crashed = shell->createWindows()->Item(0);
+    ASSERT_TRUE(runUntil(loop, [&] {
+        try {
+            crashed->Document();
+            return false;
+        } catch (const BrowserError&) {
+            return true;
+        }
+    }));
+    EXPECT_EQ(crashed->LocationURL(), server.url("site.test", "/"));
+    EXPECT_EQ(crashed->ToolBar(), 1);
+    EXPECT_TRUE(crashed->MenuBar());
+
+    // A window opened after the crash is still judged by the sweeps.
+    shell->connection().send("Target.createTarget", {{"url", server.url("other.test", "/opener")}});
+    ASSERT_TRUE(runUntil(loop, [&] { return anyContains(engine->completed, "/opener"); }));
+    PageDriver opener(shell->connection(), "/opener");
+    opener.click("#a");
+    ASSERT_TRUE(runUntil(loop, [&] { return !engine->killed.empty() && engine->count() == 2; }));
+    EXPECT_FALSE(server.requested("/popup"));
+
+    crashed->Quit();
+    EXPECT_TRUE(runUntil(loop, [&] { return engine->count() == 1; }));
+}
+
 }  // namespace

@@ -50,8 +50,9 @@ class ChromiumBrowser : public WebBrowser {
 
   private:
     WindowState& live() {
+        // A crashed page still answers what is known of it and can be closed; it has no
+        // document.
         if (!state_->alive) throw BrowserError("the window is closed");
-        if (state_->crashed) throw BrowserError("the page has crashed");
         return *state_;
     }
 
@@ -116,10 +117,7 @@ void WindowList::windowBarsReported(const std::string& targetId, bool toolbar, b
 }
 
 void WindowList::windowCrashed(const std::string& targetId) {
-    if (auto state = find(targetId)) {
-        state->crashed = true;
-        state->frames.clear();
-    }
+    if (auto state = find(targetId)) state->frames.clear();
 }
 
 void WindowList::windowGone(const std::string& targetId) {
@@ -138,10 +136,7 @@ void WindowList::frameNavigated(const std::string& targetId, const std::string& 
     auto& frame = state->frames[frameId];
     frame.url = url;
     frame.document.reset();
-    if (frameId == targetId) {
-        state->url = url;
-        state->crashed = false;
-    }
+    if (frameId == targetId) state->url = url;
 }
 
 void WindowList::decide(const std::shared_ptr<WindowState>& state, const Answer& answer,

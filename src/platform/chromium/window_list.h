@@ -25,7 +25,6 @@ struct WindowState {
     bool toolbar = true;
     bool menubar = true;
     bool alive = true;
-    bool crashed = false;
     bool quitting = false;  // asked to close
     bool departed = false;  // out of the collection: from the main-loop turn after the close
     BrowserEventSink* sink = nullptr;
