@@ -72,7 +72,7 @@ class Watch : public ::testing::Test {
     void expectOneRowFor(const std::string& address) {
         watch->drain(300ms);
         const auto rows = watch->rows();
-        ASSERT_EQ(rows.size(), 1u) << watch->out;
+        ASSERT_EQ(rows.size(), 1u) << watch->out << watch->err;
         EXPECT_TRUE(std::regex_match(rows[0], std::regex(R"(\d\d-\d\d \d\d:\d\d:\d\d\t.*)")))
             << rows[0];
         EXPECT_EQ(rows[0].substr(rows[0].find('\t') + 1), address);

@@ -255,14 +255,12 @@ void TargetTracker::requestPaused(const Json& params, const std::string& session
     const Json request = params.value("request", Json::object());
     // The address as navigated to: the request's own leaves the fragment out.
     const std::string url = text(request, "url") + text(request, "urlFragment");
-    if (frameId == page) {
-        target.started = true;
-        // A window whose first page is pending shows the address it is opening.
-        if (!target.loaders.count(page) && target.url != url) {
-            target.url = url;
-            toMain([page, url](WindowEvents& e) { e.windowUrlChanged(page, url); });
-        }
+    // A window whose first page is pending shows the address it is opening.
+    if (frameId == page && !target.started && target.url != url) {
+        target.url = url;
+        toMain([page, url](WindowEvents& e) { e.windowUrlChanged(page, url); });
     }
+    if (frameId == page) target.started = true;
     if (target.quitting) {
         reply(requestId, sessionId, "fail");
         closeNow(page);
