@@ -32,6 +32,9 @@ DEFAULT_BANNER = base64.b64decode("R0lGODlhAQABAIAAAAAAAP///yH5BAEAAAAALAAAAAABA
 RECORDED_HEADERS = ("Host", "User-Agent", "Accept", "Content-Type", "Content-Length", "Referer",
                     "Cache-Control", "Pragma", "Authorization")
 
+# The send buffer while a huge body goes out (the kernel doubles it).
+HUGE_SEND_BUFFER = 32768
+
 FAULTS = ("break", "no_length", "hang", "huge", "garbage")
 
 
@@ -60,6 +63,11 @@ class State:
     def record(self, entry):
         with self.lock:
             self.requests.append(entry)
+
+    def note(self, entry, key, value):
+        """Adds a fact learnt while answering to a recorded request."""
+        with self.lock:
+            entry[key] = value
 
     def reset(self):
         with self.lock:
@@ -140,15 +148,16 @@ class Handler(BaseHTTPRequestHandler):
             return self.send_plain(200, b"reset", "text/plain")
 
         query = urllib.parse.parse_qs(url.query, keep_blank_values=True)
-        self.server.state.record({
+        entry = {
             "method": self.command,
             "path": url.path,
             "query": url.query,
             "headers": {k: self.headers[k] for k in RECORDED_HEADERS if k in self.headers},
             "body": body.decode("latin-1"),
-        })
+        }
+        self.server.state.record(entry)
         answer = self.server.state.answer_for(url.path) or default_answer(url.path, query)
-        self.respond(answer)
+        self.respond(answer, entry)
 
     def control(self, body):
         try:
@@ -166,7 +175,7 @@ class Handler(BaseHTTPRequestHandler):
         self.end_headers()
         self.wfile.write(body)
 
-    def respond(self, answer):
+    def respond(self, answer, entry):
         status = answer.get("status", 200)
         body = answer.get("body", b"")
         fault = answer.get("fault")
@@ -199,7 +208,7 @@ class Handler(BaseHTTPRequestHandler):
                 if "announce" in answer:
                     self.send_header("Content-Length", str(answer["announce"]))
                 self.end_headers()
-                self.send_huge(size)
+                self.send_huge(size, entry)
             else:
                 self.send_header("Content-Length", str(len(body)))
                 self.end_headers()
@@ -207,13 +216,20 @@ class Handler(BaseHTTPRequestHandler):
         except (BrokenPipeError, ConnectionResetError):
             pass  # the client gave up, as it should on a fault
 
-    def send_huge(self, size):
-        chunk = b"x" * 65536
+    def send_huge(self, size, entry):
+        """Sends `size` bytes and notes in the request how many the client took before it
+        closed. The send buffer is kept small, so that the count is what reached the client."""
+        self.wfile.flush()
+        self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_SNDBUF, HUGE_SEND_BUFFER)
+        chunk = b"x" * 16384
         sent = 0
-        while sent < size and not self.server.state.closing.is_set():
-            piece = chunk[:min(len(chunk), size - sent)]
-            self.wfile.write(piece)
-            sent += len(piece)
+        try:
+            while sent < size and not self.server.state.closing.is_set():
+                piece = chunk[:min(len(chunk), size - sent)]
+                self.connection.sendall(piece)
+                sent += len(piece)
+        finally:
+            self.server.state.note(entry, "sent", sent)
 
 
 class Server(ThreadingHTTPServer):

@@ -19,9 +19,7 @@ void BannerRefresh::TimerBannerTimer() {
     if (env_.settings.vtr_banner != env_.today()) {
         THTTPGet& transfer = transfers_.create(env_.server + kPath);
         transfer.FileName = env_.programFolder + kDownloadFile;
-        transfer.OnProgress = [](THTTPGet& sender, std::int64_t total, std::int64_t received) {
-            if (total > kMaxSize || received > kMaxSize) sender.Abort();
-        };
+        transfer.MaxFileSize = kMaxSize;
         transfer.OnDoneFile = [this](THTTPGet& sender, const std::string&, std::int64_t) {
             OnDoneFileEvent(sender);
         };
@@ -33,7 +31,7 @@ void BannerRefresh::TimerBannerTimer() {
 
 void BannerRefresh::OnDoneFileEvent(THTTPGet& sender) {
     const std::string download = env_.programFolder + kDownloadFile;
-    const auto data = env_.files.readFile(download);
+    const auto data = env_.files.readFileStart(download, kPictureHeaderSize);
     if (!data || !looksLikePicture(*data)) {
         discard(sender);
         return;

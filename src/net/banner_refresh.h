@@ -20,7 +20,7 @@ class BannerRefresh {
     static constexpr const char* kPath = "/vtr/banner/banner.gif";
     static constexpr const char* kBannerFile = "removed_banner.gif";
     static constexpr const char* kDownloadFile = "removed_banner.gif.part";
-    // A larger download is stopped: no banner is that big.
+    // A larger download is refused: no banner is that big.
     static constexpr std::int64_t kMaxSize = 1024 * 1024;
 
     explicit BannerRefresh(const NetEnvironment& environment);
@@ -43,7 +43,9 @@ class BannerRefresh {
     Transfers transfers_;
 };
 
-// True when the bytes begin like a GIF, PNG or JPEG picture.
+// True when the bytes begin like a GIF, PNG or JPEG picture; the first kPictureHeaderSize bytes
+// tell.
+inline constexpr size_t kPictureHeaderSize = 8;
 bool looksLikePicture(std::string_view data);
 
 }  // namespace vantrel

@@ -45,6 +45,7 @@ HttpRequest THTTPGet::makeRequest(HttpRequest::Mode mode) const {
     request.mode = mode;
     if (mode == HttpRequest::Mode::File) {
         request.filePath = FileName;
+        request.maxBodyBytes = MaxFileSize;
         request.requireContentLength = true;
     } else {
         request.maxBodyBytes = MaxStringSize;
@@ -78,10 +79,8 @@ bool THTTPGet::succeeded(const HttpRequest& request, const HttpResult& result) c
     if (aborted_ || !result.completed || !isSuccessStatus(result.status)) return false;
     if (result.contentLength && result.received != *result.contentLength) return false;
     if (request.requireContentLength && !result.contentLength) return false;
-    if (request.mode == HttpRequest::Mode::String) {
-        return result.received != 0 && result.received <= request.maxBodyBytes;
-    }
-    return true;
+    if (request.maxBodyBytes > 0 && result.received > request.maxBodyBytes) return false;
+    return request.mode == HttpRequest::Mode::File || result.received != 0;
 }
 
 void THTTPGet::finish(const HttpRequest& request, const HttpResult& result) {

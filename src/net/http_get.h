@@ -37,8 +37,9 @@ class THTTPGet {
     std::string Agent = "Hexvane HTTPGet";
     bool BinaryData = false;  // without a Content-Length header the transfer fails
     std::string URL;
-    bool UseCache = false;  // false asks caches on the way for a fresh copy
-    std::string FileName;   // target of GetFile
+    bool UseCache = false;         // false asks caches on the way for a fresh copy
+    std::string FileName;          // target of GetFile; never left holding less than a whole body
+    std::int64_t MaxFileSize = 0;  // GetFile: a body announced larger fails unread; 0: no limit
     std::string UserName;
     std::string Password;
     std::string PostQuery;  // non-empty: a form POST with this body

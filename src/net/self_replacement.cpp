@@ -8,6 +8,9 @@ namespace vantrel {
 
 namespace {
 
+// e_ident (16 bytes), then e_type and e_machine; the whole header is 52 or 64 bytes.
+constexpr size_t kElfHeaderSize = 64;
+
 struct ElfIdentity {
     unsigned char elfClass;   // 1: 32-bit, 2: 64-bit
     unsigned char byteOrder;  // 1: little-endian, 2: big-endian
@@ -16,7 +19,6 @@ struct ElfIdentity {
 };
 
 std::optional<ElfIdentity> readElfIdentity(std::string_view bytes) {
-    // e_ident (16 bytes), then e_type and e_machine; the whole header is 52 or 64 bytes.
     if (bytes.size() < 52 || bytes.substr(0, 4) !=
                                  "\x7f"
                                  "ELF")
@@ -86,8 +88,8 @@ bool startSelfReplacement(FileSystem& files, ProgramProcess& process,
     paths.script = programFolder + std::string(ReplacementScriptName);
     paths.processId = process.processId();
 
-    const auto update = files.readFile(paths.download);
-    const auto running = files.readFile(paths.executable);
+    const auto update = files.readFileStart(paths.download, kElfHeaderSize);
+    const auto running = files.readFileStart(paths.executable, kElfHeaderSize);
     if (!update || !running || !isExecutableLike(*update, *running)) {
         files.removeFile(paths.download);
         return false;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -13,6 +14,9 @@ class FileSystem {
 
     // The whole file, or nothing when it is missing or cannot be read.
     virtual std::optional<std::string> readFile(const std::string& path) = 0;
+    // At most the first `size` bytes of the file (fewer when it is shorter), or nothing when it
+    // is missing or cannot be read; the rest is never read.
+    virtual std::optional<std::string> readFileStart(const std::string& path, size_t size) = 0;
     virtual bool exists(const std::string& path) = 0;
     // Creates or truncates the file and writes `data` to stable storage. Throws Error naming the
     // file.

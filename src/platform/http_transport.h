@@ -26,8 +26,11 @@ struct HttpRequest {
     std::string body;         // POST only
 
     Mode mode = Mode::String;
-    std::string filePath;  // File mode: created or truncated once a body may follow
-    // String mode: a body growing beyond this many bytes ends the transfer as a failure.
+    // File mode: created or truncated once a body may follow, and removed again when the
+    // transfer does not complete, so that only a whole body is ever left there.
+    std::string filePath;
+    // A body announced or growing beyond this many bytes ends the transfer as a failure; reading
+    // stops there. 0: no cap (file mode only).
     std::int64_t maxBodyBytes = 0;
     // Without a Content-Length header the body is not read and the transfer fails.
     bool requireContentLength = false;
@@ -54,7 +57,8 @@ inline bool isSuccessStatus(int status) {
 class HttpTransfer {
   public:
     virtual ~HttpTransfer() = default;
-    // Asks the transfer to stop soon; it then completes with `completed` false. Main thread only.
+    // Asks the transfer to stop soon; it then completes with `completed` false, even when its
+    // body had already arrived whole (a file is then removed). Main thread only.
     virtual void abort() = 0;
 };
 
@@ -67,6 +71,7 @@ class HttpTransfer {
 //
 // A transport stops reading early (completed = false) once a transfer can no longer succeed:
 // a status outside 200..299, a missing Content-Length when required, or a body beyond the cap.
+// Destroying the transport aborts every transfer whose `done` has not run yet.
 class HttpTransport {
   public:
     struct Callbacks {

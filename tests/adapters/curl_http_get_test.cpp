@@ -156,14 +156,15 @@ TEST_F(CurlHttpGetTest, FileDownloadStoresTheWholeBody) {
     EXPECT_EQ(readAll(get->FileName), body);
 }
 
-TEST_F(CurlHttpGetTest, BrokenDownloadFailsAndLeavesThePartialFile) {
+TEST_F(CurlHttpGetTest, BrokenDownloadFailsAndLeavesNoFile) {
     server.answer("/vtr/update/vantrel.exe", R"({"body": ")" + std::string(1000, 'z') +
                                                  R"(", "fault": "break", "break_after": 600})");
     auto get = make("/vtr/update/vantrel.exe");
     get->GetFile();
     runForEvent();
     EXPECT_EQ(events, std::vector<std::string>{"error"});
-    EXPECT_EQ(std::filesystem::file_size(get->FileName), 600u);
+    EXPECT_TRUE(mostReaded > 0);  // the file had been started
+    EXPECT_FALSE(std::filesystem::exists(get->FileName));
 }
 
 TEST_F(CurlHttpGetTest, MissingContentLengthFailsInFileModeOnly) {
@@ -212,11 +213,29 @@ TEST_F(CurlHttpGetTest, DestroyingTheComponentDuringATransferRaisesNothing) {
     EXPECT_TRUE(events.empty());
 }
 
-TEST_F(CurlHttpGetTest, HugeBodyInStringModeFailsAtTheCap) {
+TEST_F(CurlHttpGetTest, HugeBodyInStringModeFailsAtTheCapAndIsReadNoFurther) {
     server.answer("/vtr/get.php", R"({"fault": "huge", "size": 104857600})");
     EXPECT_EQ(fetchString("/vtr/get.php"), "error");
     EXPECT_LE(mostReaded, THTTPGet::MaxStringSize);
     EXPECT_GT(mostReaded, 0);
+    // What the server got rid of is the cap and little more: buffers on the way are small.
+    const std::int64_t sent = server.hugeBytesSent();
+    EXPECT_GE(sent, THTTPGet::MaxStringSize);
+    EXPECT_LE(sent, THTTPGet::MaxStringSize + 512 * 1024);
+}
+
+TEST_F(CurlHttpGetTest, AbortedFileTransferLeavesNoFile) {
+    server.answer("/vtr/banner/banner.gif",
+                  R"({"body": "GIF89a half", "fault": "hang", "announce": 1000})");
+    auto get = make("/vtr/banner/banner.gif");
+    get->GetFile();
+    runFor(300ms);  // the first piece is on disk; the server stays silent for longer than this
+    ASSERT_TRUE(events.empty());
+    ASSERT_TRUE(std::filesystem::exists(get->FileName));
+    get->Abort();
+    runForEvent();
+    EXPECT_EQ(events, std::vector<std::string>{"error"});
+    EXPECT_FALSE(std::filesystem::exists(get->FileName));
 }
 
 TEST_F(CurlHttpGetTest, HugeAnnouncedBodyIsNotEvenRead) {

@@ -36,6 +36,19 @@ TEST(PosixFileSystem, UnreadableOrMissingFileReadsAsNothing) {
     PosixFileSystem files;
     EXPECT_FALSE(files.readFile(dir.path() + "missing").has_value());
     EXPECT_FALSE(files.readFile(dir.path()).has_value());  // a folder
+    EXPECT_FALSE(files.readFileStart(dir.path() + "missing", 8).has_value());
+    EXPECT_FALSE(files.readFileStart(dir.path(), 8).has_value());
+}
+
+TEST(PosixFileSystem, TheStartOfAFileIsAtMostWhatWasAskedFor) {
+    TempDir dir;
+    PosixFileSystem files;
+    const std::string path = dir.path() + "program";
+    files.writeFile(path, std::string(100000, 'p') + "end");
+    EXPECT_EQ(files.readFileStart(path, 64), std::string(64, 'p'));
+    EXPECT_EQ(files.readFileStart(path, 200000)->size(), 100003u);
+    files.writeFile(path, "");
+    EXPECT_EQ(files.readFileStart(path, 64), "");
 }
 
 TEST(PosixFileSystem, WriteErrorNamesTheFile) {

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdint>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -63,6 +64,19 @@ class VendorServer {
     }
     // The requests received so far, as the server's JSON list.
     std::string requests() { return request("/_requests", nullptr); }
+
+    // Body bytes a "huge" answer had sent when the client stopped taking them: waits (at most
+    // 10 s) until the server has noted the count in its last request; -1 when it never does.
+    std::int64_t hugeBytesSent() {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        for (;;) {
+            const std::string listing = requests();
+            const auto at = listing.rfind("\"sent\": ");
+            if (at != std::string::npos) return std::stoll(listing.substr(at + 8));
+            if (std::chrono::steady_clock::now() > end) return -1;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    }
 
   private:
     static std::string readLine(int fd, int timeoutMs) {

@@ -154,14 +154,23 @@ TEST_F(HttpGetTest, EveryIncompleteOrUnsuccessfulAnswerIsAnError) {
     }
 }
 
-TEST_F(HttpGetTest, PartialDownloadStaysOnDisk) {
+TEST_F(HttpGetTest, OnlyAWholeDownloadWithinTheCapStaysOnDisk) {
     auto get = make("http://host/vtr/update/vantrel.exe");
     get->FileName = "/prog/vantrel1.exe";
+    get->MaxFileSize = 1000;
+    const std::string body(1000, 'x');
+    for (const auto& reply : {Answer{200, body, true, 600}, Answer{200, body + "x"}}) {
+        get->GetFile();
+        transport.answer(transport.count() - 1, reply);
+        loop.runPending();
+        EXPECT_EQ(events.seen.back(), "error");
+        EXPECT_FALSE(files.exists("/prog/vantrel1.exe"));
+    }
     get->GetFile();
-    transport.answer(0, {200, std::string(1000, 'x'), true, 600});
+    transport.answer(2, {200, body});
     loop.runPending();
-    EXPECT_EQ(events.seen, std::vector<std::string>{"error"});
-    EXPECT_EQ(files.files["/prog/vantrel1.exe"].size(), 600u);
+    EXPECT_EQ(events.seen.back(), "file:/prog/vantrel1.exe:1000");
+    EXPECT_EQ(files.files["/prog/vantrel1.exe"], body);
 }
 
 TEST_F(HttpGetTest, UnusableAddressFailsThroughTheLoop) {

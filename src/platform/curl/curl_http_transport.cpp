@@ -1,6 +1,7 @@
 #include "platform/curl/curl_http_transport.h"
 
 #include <curl/curl.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -13,6 +14,10 @@
 namespace vantrel::curl {
 
 namespace {
+
+// The socket's receive buffer for answers read into memory. Kept small, so that a server
+// cannot push much beyond the cap into buffers before reading stops; those answers are short.
+constexpr int kStringReceiveBuffer = 64 * 1024;
 
 bool hasLineBreak(const std::string& text) {
     return text.find_first_of("\r\n") != std::string::npos;
@@ -54,10 +59,20 @@ class CurlHttpTransport::Worker : public std::enable_shared_from_this<Worker> {
         if (thread_.joinable()) thread_.join();
     }
 
+    // Main thread, once the worker has ended: an abort that came after the body was whole still
+    // fails the transfer, and its file goes.
+    void discardIfAborted() {
+        if (!isAborted() || !result_.completed) return;
+        result_.completed = false;
+        stop("aborted");
+        removeFile();
+    }
+
   private:
     void run() {
         perform();
         if (file_) closeFile();
+        if (!result_.completed) removeFile();
         loop_.post([self = shared_from_this()] { self->complete(); });
     }
 
@@ -67,7 +82,14 @@ class CurlHttpTransport::Worker : public std::enable_shared_from_this<Worker> {
         if (const auto running = running_.lock()) {
             std::erase(*running, shared_from_this());
         }
+        discardIfAborted();
         callbacks_.done(std::move(result_));
+    }
+
+    // Only a file this transfer created is removed.
+    void removeFile() {
+        if (fileCreated_) std::remove(request_.filePath.c_str());
+        fileCreated_ = false;
     }
 
     void perform() {
@@ -126,6 +148,9 @@ class CurlHttpTransport::Worker : public std::enable_shared_from_this<Worker> {
         curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, &Worker::onTick);
         curl_easy_setopt(c, CURLOPT_XFERINFODATA, this);
         curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
+        if (request_.mode == HttpRequest::Mode::String) {
+            curl_easy_setopt(c, CURLOPT_SOCKOPTFUNCTION, &Worker::onSocket);
+        }
 
         const CURLcode code = curl_easy_perform(c);
         readHeaders();
@@ -166,11 +191,12 @@ class CurlHttpTransport::Worker : public std::enable_shared_from_this<Worker> {
             stop("no Content-Length");
             return false;
         }
+        if (beyondCap(result_.contentLength.value_or(0))) {
+            stop("body too large");
+            return false;
+        }
         if (request_.mode == HttpRequest::Mode::String) {
-            if (result_.contentLength && *result_.contentLength > request_.maxBodyBytes) {
-                stop("body too large");
-                return false;
-            }
+            if (result_.contentLength) result_.body.reserve(size_t(*result_.contentLength));
             return true;
         }
         file_ = std::fopen(request_.filePath.c_str(), "wb");
@@ -178,15 +204,20 @@ class CurlHttpTransport::Worker : public std::enable_shared_from_this<Worker> {
             stop("cannot create " + request_.filePath);
             return false;
         }
+        fileCreated_ = true;
         return true;
     }
 
+    bool beyondCap(std::int64_t bytes) const {
+        return request_.maxBodyBytes > 0 && bytes > request_.maxBodyBytes;
+    }
+
     bool store(const char* data, size_t size) {
+        if (beyondCap(result_.received + std::int64_t(size))) {
+            stop("body too large");
+            return false;
+        }
         if (request_.mode == HttpRequest::Mode::String) {
-            if (result_.received + std::int64_t(size) > request_.maxBodyBytes) {
-                stop("body too large");
-                return false;
-            }
             result_.body.append(data, size);
         } else if (std::fwrite(data, 1, size, file_) != size) {
             stop("cannot write " + request_.filePath);
@@ -248,6 +279,15 @@ class CurlHttpTransport::Worker : public std::enable_shared_from_this<Worker> {
         return worker.isAborted() ? 1 : 0;
     }
 
+    // Before the connection is made, so that the small window is the one offered.
+    static int onSocket(void*, curl_socket_t socket, curlsocktype purpose) {
+        if (purpose == CURLSOCKTYPE_IPCXN) {
+            const int size = kStringReceiveBuffer;
+            ::setsockopt(socket, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
+        }
+        return CURL_SOCKOPT_OK;
+    }
+
     EventLoop& loop_;
     const HttpRequest request_;
     Callbacks callbacks_;
@@ -263,6 +303,7 @@ class CurlHttpTransport::Worker : public std::enable_shared_from_this<Worker> {
     // Worker thread only, until the completion is posted.
     CURL* curl_ = nullptr;
     std::FILE* file_ = nullptr;
+    bool fileCreated_ = false;
     bool headersJudged_ = false;
     HttpResult result_;
 };
@@ -287,6 +328,8 @@ CurlHttpTransport::CurlHttpTransport(EventLoop& loop, Timeouts timeouts)
 CurlHttpTransport::~CurlHttpTransport() {
     for (const auto& worker : *running_) worker->abort();
     for (const auto& worker : *running_) worker->join();
+    // Their completions may never run: what they leave is settled now.
+    for (const auto& worker : *running_) worker->discardIfAborted();
 }
 
 std::unique_ptr<HttpTransfer> CurlHttpTransport::start(HttpRequest request, Callbacks callbacks) {

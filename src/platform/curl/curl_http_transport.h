@@ -23,8 +23,8 @@ class CurlHttpTransport : public HttpTransport {
     using Timeouts = CurlTimeouts;
 
     explicit CurlHttpTransport(EventLoop& loop, Timeouts timeouts = {});
-    // Aborts the running transfers and waits for their workers; their completions stay queued on
-    // the loop.
+    // Aborts the running transfers and waits for their workers; their files are removed, and their
+    // completions (failures) stay queued on the loop.
     ~CurlHttpTransport() override;
     CurlHttpTransport(const CurlHttpTransport&) = delete;
     CurlHttpTransport& operator=(const CurlHttpTransport&) = delete;

@@ -39,6 +39,26 @@ std::optional<std::string> PosixFileSystem::readFile(const std::string& path) {
     return data;
 }
 
+std::optional<std::string> PosixFileSystem::readFileStart(const std::string& path, size_t size) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return std::nullopt;
+    std::string data(size, '\0');
+    size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::read(fd, data.data() + done, size - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            ::close(fd);
+            return std::nullopt;
+        }
+        if (n == 0) break;
+        done += size_t(n);
+    }
+    ::close(fd);
+    data.resize(done);
+    return data;
+}
+
 bool PosixFileSystem::exists(const std::string& path) {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0;

@@ -1,5 +1,7 @@
 #include "platform/sim/sim_file_system.h"
 
+#include <algorithm>
+
 #include "common/error.h"
 
 namespace vantrel::sim {
@@ -8,6 +10,12 @@ std::optional<std::string> SimFileSystem::readFile(const std::string& path) {
     auto it = files.find(path);
     if (it == files.end() || unreadable.count(path)) return std::nullopt;
     return it->second;
+}
+
+std::optional<std::string> SimFileSystem::readFileStart(const std::string& path, size_t size) {
+    auto whole = readFile(path);
+    if (whole) whole->resize(std::min(size, whole->size()));
+    return whole;
 }
 
 bool SimFileSystem::exists(const std::string& path) {

@@ -111,8 +111,7 @@ HttpResult SimHttpTransport::resultOf(Transfer& transfer, const Answer& answer) 
     std::string body = answer.body;
     if (answer.breakAfter)
         body.resize(size_t(std::min<std::int64_t>(*answer.breakAfter, body.size())));
-    if (request.mode == HttpRequest::Mode::String &&
-        std::int64_t(body.size()) > request.maxBodyBytes) {
+    if (request.maxBodyBytes > 0 && std::int64_t(body.size()) > request.maxBodyBytes) {
         result.error = "body too large";
         return result;
     }
@@ -120,12 +119,15 @@ HttpResult SimHttpTransport::resultOf(Transfer& transfer, const Answer& answer) 
     result.completed = body.size() == answer.body.size();
     if (!result.completed) result.error = "connection broken";
     if (request.mode == HttpRequest::Mode::File) {
+        if (!files_) return result;
+        // The file was begun; only a whole body is left in it.
         try {
-            if (files_) files_->writeFile(request.filePath, body);
+            if (result.completed) files_->writeFile(request.filePath, body);
         } catch (const std::exception&) {
             result.completed = false;
             result.error = "cannot write " + request.filePath;
         }
+        if (!result.completed) files_->removeFile(request.filePath);
     } else {
         result.body = std::move(body);
     }
