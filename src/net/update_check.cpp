@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "common/text.h"
 #include "net/query_encoding.h"
 #include "net/self_replacement.h"
 
@@ -19,12 +20,12 @@ bool plausibleVersion(std::string_view text) {
 }  // namespace
 
 UpdateCheck::UpdateCheck(const NetEnvironment& environment, ProgramProcess& process,
-                         std::string version, std::function<void()> closeProgram)
+                         std::string version, bool enabled)
     : TimerUpdate(environment.loop, kInterval, [this] { TimerUpdateTimer(); }),
       env_(environment),
       process_(process),
       version_(std::move(version)),
-      closeProgram_(std::move(closeProgram)),
+      enabled_(enabled),
       transfers_(environment.http) {}
 
 std::string UpdateCheck::question(std::string_view version) {
@@ -42,6 +43,7 @@ void UpdateCheck::TimerUpdateTimer() {
 }
 
 void UpdateCheck::startCheck(bool quiet) {
+    if (!enabled_) return;
     THTTPGet& transfer =
         transfers_.create(env_.server + kCheckPath + "?version=" + encodeQueryValue(version_));
     // Each check keeps its own kind, so a quiet check that overlaps a manual one stays quiet.
@@ -56,8 +58,9 @@ void UpdateCheck::startCheck(bool quiet) {
     transfer.GetString();
 }
 
-void UpdateCheck::OnDoneCheckUpdateEvent(THTTPGet& sender, bool quiet,
-                                         const std::string& response) {
+void UpdateCheck::OnDoneCheckUpdateEvent(THTTPGet& sender, bool quiet, const std::string& answer) {
+    // One line; the blanks and line breaks that servers put around it are no part of it.
+    const std::string response(trimControls(answer));
     // Garbage is a failed check: it must neither be offered nor be stored.
     if (!plausibleVersion(response)) {
         if (quiet) {
@@ -71,7 +74,7 @@ void UpdateCheck::OnDoneCheckUpdateEvent(THTTPGet& sender, bool quiet,
     Settings& settings = env_.settings;
     if (response != kNoVersion && response != settings.vtr_checked_version) {
         const auto reply =
-            env_.message(question(response), MessageBoxKind::Confirm, kQuestionCaption);
+            env_.message(question(response), MessageBoxKind::ConfirmDefaultOk, kQuestionCaption);
         if (reply == MessageBoxAnswer::Ok) {
             startDownload();
         }
@@ -94,6 +97,7 @@ void UpdateCheck::startDownload() {
     if (download_) return;
     THTTPGet& transfer = transfers_.create(env_.server + kDownloadPath);
     transfer.FileName = env_.programFolder + std::string(UpdateFileName);
+    transfer.MaxFileSize = kMaxDownloadSize;
     transfer.OnDoneFile = [this](THTTPGet& sender, const std::string&, std::int64_t) {
         OnDoneUpdateEvent(sender);
     };
@@ -114,8 +118,6 @@ void UpdateCheck::OnDoneUpdateEvent(THTTPGet& sender) {
     env_.message(kUpdated, MessageBoxKind::Information);
     env_.apply(false);
     transfers_.release(sender);
-    // The replacement waits for the program to end.
-    if (closeProgram_) closeProgram_();
 }
 
 void UpdateCheck::OnErrorDownloadEvent(THTTPGet& sender) {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <functional>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -12,7 +12,8 @@
 namespace vantrel {
 
 // Asks the vendor server whether a newer version exists, on demand or once a day; offers it,
-// downloads it beside the running program and has it put in place once the program has ended.
+// downloads it beside the running program and has it put in place once the user has ended the
+// program.
 class UpdateCheck {
   public:
     static constexpr EventLoop::Millis kInterval = 100000;
@@ -26,11 +27,13 @@ class UpdateCheck {
     static constexpr const char* kUpdated = "Updated successfully. Please restart Vantrel";
     // A longer answer is no version text but a fault of the server.
     static constexpr size_t kMaxVersionSize = 64;
+    // A larger download is refused before its body is read: no program is that big.
+    static constexpr std::int64_t kMaxDownloadSize = 64 * 1024 * 1024;
 
-    // `version` is the running program's version text, sent with every check. `closeProgram`
-    // ends the program once the update waits for that; it is called last and may destroy this.
+    // `version` is the running program's version text, sent with every check. A check that is
+    // not `enabled` never asks the server, whatever its timer and the tray item do.
     UpdateCheck(const NetEnvironment& environment, ProgramProcess& process, std::string version,
-                std::function<void()> closeProgram);
+                bool enabled = true);
 
     // Tray item "Check for &updates": a check that reports its outcome.
     void UpdateMIClick();
@@ -45,7 +48,7 @@ class UpdateCheck {
 
   private:
     void startCheck(bool quiet);
-    void OnDoneCheckUpdateEvent(THTTPGet& sender, bool quiet, const std::string& response);
+    void OnDoneCheckUpdateEvent(THTTPGet& sender, bool quiet, const std::string& answer);
     void OnErrorUpdateEvent(THTTPGet& sender);
     void startDownload();
     void OnDoneUpdateEvent(THTTPGet& sender);
@@ -54,7 +57,7 @@ class UpdateCheck {
     NetEnvironment env_;
     ProgramProcess& process_;
     std::string version_;
-    std::function<void()> closeProgram_;
+    bool enabled_;
     Transfers transfers_;
     THTTPGet* download_ = nullptr;  // while the update is being downloaded
 };

@@ -10,8 +10,9 @@ namespace vantrel {
 // The tray pictures the program shows.
 enum class TrayIcon { StopIcon, Tray, Tray1 };
 
-// Confirm: warning icon, OK and Cancel buttons, Cancel the default.
-enum class MessageBoxKind { Error, Information, Question, Confirm };
+// Confirm: warning icon, OK and Cancel buttons, Cancel the default. ConfirmDefaultOk: the same
+// with OK the default.
+enum class MessageBoxKind { Error, Information, Question, Confirm, ConfirmDefaultOk };
 enum class MessageBoxAnswer { Ok, Yes, No, Cancel };
 
 // The user's desktop: the window in front, the keyboard, global hot keys, the tray entry,
@@ -52,7 +53,8 @@ class Desktop {
     // reported.
     virtual void openUrl(const std::string& url) = 0;
 
-    // Modal; for kind Question the answer is Yes or No, for Confirm Ok or Cancel, otherwise Ok.
+    // Modal; for kind Question the answer is Yes or No, for both Confirm kinds Ok or Cancel,
+    // otherwise Ok.
     virtual MessageBoxAnswer messageBox(const std::string& text, const std::string& caption,
                                         MessageBoxKind kind) = 0;
 };

@@ -26,9 +26,7 @@ VantrelForm::VantrelForm(const VantrelPlatform& platform)
       serverExchange(netEnvironment(platform), lists),
       bannerRefresh(netEnvironment(platform)),
       updateCheck(netEnvironment(platform), platform.process, platform.configuration.vtr_version,
-                  [this] {
-                      if (requestClose) requestClose();
-                  }),
+                  platform.installsUpdates),
       application(platform.loop, platform.desktop),
       skin(platform.loop, platform.desktop, settings, trayAlert.TimerChageIcon),
       trayMenu(*this, platform.desktop),

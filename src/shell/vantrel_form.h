@@ -84,9 +84,6 @@ class VantrelForm {
     BannerRefresh bannerRefresh;
     UpdateCheck updateCheck;
 
-    // Ends the program; an installed update waits for that. The start-up sets it.
-    std::function<void()> requestClose;
-
     ApplicationWindow application;
     SkinnedWindow skin;
     TrayMenu trayMenu;

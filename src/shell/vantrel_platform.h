@@ -29,6 +29,9 @@ struct VantrelPlatform {
     // The login entry the options keep; none where the program starts no desktop session
     // (vantrelctl), and then the option only lives in the settings.
     Autostart* autostart = nullptr;
+    // False where the program is not the one an update replaces (vantrelctl): the update check
+    // then never runs, and no version is offered or recorded as declined.
+    bool installsUpdates = true;
 };
 
 }  // namespace vantrel

@@ -2,7 +2,9 @@
 
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <string>
+#include <thread>
 
 #include "engine/domain_lists.h"
 #include "net/banner_refresh.h"
@@ -123,10 +125,9 @@ TEST_F(ExchangeVendorServerTest, AnAcceptedUpdateIsDownloadedWholeAndHandedToThe
     files.writeFile(process.executable, *files.readFile("/bin/true"));
     server.answer(vantrel::UpdateCheck::kCheckPath, R"({"body": "2.0"})");
     server.answer(vantrel::UpdateCheck::kDownloadPath, R"({"body_file": "/bin/false"})");
-    int closed = 0;
-    vantrel::UpdateCheck update{environment, process, "P202", [&] { ++closed; }};
+    vantrel::UpdateCheck update{environment, process, "P202"};
     update.UpdateMIClick();  // the question is answered OK
-    ASSERT_TRUE(runUntil([&] { return closed != 0 || desktop.messages.size() > 1; }));
+    ASSERT_TRUE(runUntil([&] { return desktop.messages.size() > 1; }));
 
     ASSERT_EQ(desktop.messages.size(), 2u);
     EXPECT_EQ(desktop.messages[1].text, vantrel::UpdateCheck::kUpdated);
@@ -137,6 +138,86 @@ TEST_F(ExchangeVendorServerTest, AnAcceptedUpdateIsDownloadedWholeAndHandedToThe
     EXPECT_EQ(settings.vtr_checked_version, "2.0");
     const std::string requests = server.requests();
     EXPECT_NE(requests.find("version=P202"), std::string::npos) << requests;
+}
+
+// An update check answered `version`, with the question answered OK, and its download (if
+// any) run to its end.
+class UpdateVendorServerTest : public ExchangeVendorServerTest {
+  protected:
+    vantrel::sim::SimProgramProcess process;  // records the script instead of running it
+    vantrel::UpdateCheck update{environment, process, "P202"};
+    const std::string download = dir.path() + "vantrel1.exe";
+
+    void SetUp() override {
+        process.executable = dir.path() + "vantrel";
+        files.writeFile(process.executable, *files.readFile("/bin/true"));
+    }
+    // The texts shown once the check (and the download it started) has ended.
+    std::vector<std::string> check(const std::string& version, size_t messages) {
+        server.answer(vantrel::UpdateCheck::kCheckPath, R"({"body": ")" + version + "\"}");
+        update.UpdateMIClick();
+        runUntil([&] { return desktop.messages.size() >= messages; });
+        runUntil([] { return false; }, 200ms);  // nothing more follows
+        std::vector<std::string> texts;
+        for (const auto& shown : desktop.messages) texts.push_back(shown.text);
+        return texts;
+    }
+    static std::string offer(const std::string& version) {
+        return vantrel::UpdateCheck::question(version);
+    }
+};
+
+TEST_F(UpdateVendorServerTest, AVersionAnswerIsOneLineWithoutTheBlanksAroundIt) {
+    EXPECT_EQ(check(R"(NONE\r\n)", 1), std::vector<std::string>{vantrel::UpdateCheck::kMostRecent});
+    EXPECT_EQ(settings.vtr_checked_version, "NONE");
+
+    server.answer(vantrel::UpdateCheck::kDownloadPath, R"({"status": 404})");
+    EXPECT_EQ(check(R"( \t2.0 \r\n\r\n)", 3)[1], offer("2.0"));
+    EXPECT_EQ(settings.vtr_checked_version, "2.0");
+}
+
+TEST_F(UpdateVendorServerTest, AnUpdateBeyondTheCapIsRefusedBeforeItsBody) {
+    server.answer(vantrel::UpdateCheck::kDownloadPath,
+                  R"({"fault": "huge", "size": 104857600, "announce": 104857600})");
+    EXPECT_EQ(check("2.0", 2),
+              (std::vector<std::string>{offer("2.0"), vantrel::UpdateCheck::kConnectionError}));
+    EXPECT_LE(server.hugeBytesSent(), 1024 * 1024);
+    EXPECT_FALSE(files.exists(download));
+    EXPECT_TRUE(process.started.empty());
+}
+
+TEST_F(UpdateVendorServerTest, ATruncatedUpdateLeavesNothingInTheProgramFolder) {
+    server.answer(vantrel::UpdateCheck::kDownloadPath,
+                  R"({"body_file": "/bin/false", "fault": "break", "break_after": 10000})");
+    EXPECT_EQ(check("2.0", 2),
+              (std::vector<std::string>{offer("2.0"), vantrel::UpdateCheck::kConnectionError}));
+    EXPECT_FALSE(files.exists(download));
+    EXPECT_TRUE(process.started.empty());
+}
+
+// The program ends while the banner is on its way: what arrived of it goes with the program.
+TEST_F(ExchangeVendorServerTest, ABannerCutOffByTheProgramsEndLeavesNoSideFile) {
+    const std::string part = dir.path() + vantrel::BannerRefresh::kDownloadFile;
+    for (const char* answer : {R"({"body": "GIF89a half", "fault": "hang", "announce": 1000})",
+                               R"({"body": "GIF89a whole"})"}) {
+        server.answer(vantrel::BannerRefresh::kPath, answer);
+        auto http = std::make_unique<vantrel::curl::CurlHttpTransport>(loop);
+        vantrel::NetEnvironment shutdownEnvironment{loop,     *http,         files,      desktop,
+                                                    settings, server.base(), dir.path(), {}};
+        auto banner = std::make_unique<vantrel::BannerRefresh>(shutdownEnvironment);
+        banner->TimerBannerTimer();
+        // Only the worker runs: the loop, and with it the banner's completion, never turns.
+        const auto end = std::chrono::steady_clock::now() + 10s;
+        while (!files.exists(part) && std::chrono::steady_clock::now() < end) {
+            std::this_thread::sleep_for(5ms);
+        }
+        ASSERT_TRUE(files.exists(part)) << answer;
+        std::this_thread::sleep_for(100ms);
+        banner.reset();
+        http.reset();
+        EXPECT_FALSE(files.exists(part)) << answer;
+        EXPECT_TRUE(settings.vtr_banner.empty());
+    }
 }
 
 }  // namespace

@@ -116,6 +116,27 @@ TEST_F(FormLifeTest, LaterStartsLeaveARemovedEntryAlone) {
     EXPECT_FALSE(form.trayMenu.items[kMIAutoCheckUpdates].checked);
 }
 
+TEST_F(FormLifeTest, AProgramThatInstallsNoUpdatesNeverAsksForThem) {
+    world.http.setAnswerer([](const HttpRequest&) {
+        return sim::SimHttpTransport::Answer{200, "2.0"};
+    });
+    VantrelPlatform platform = world.platform();
+    platform.installsUpdates = false;
+    VantrelForm form(platform);
+    ASSERT_TRUE(form.FormCreate());  // automatic checks are on
+    world.loop.advance(UpdateCheck::kInterval);
+    form.applyOptions(false);  // as every exchange with the server does
+    world.loop.advance(UpdateCheck::kInterval);
+    form.trayMenu.UpdateMIClick();
+    world.loop.runPending();
+    ASSERT_GT(world.http.count(), 0u);  // the list exchange and the banner still run
+    for (size_t i = 0; i < world.http.count(); ++i) {
+        EXPECT_EQ(world.http.request(i).url.find(UpdateCheck::kCheckPath), std::string::npos);
+    }
+    EXPECT_TRUE(world.desktop.messages.empty());
+    EXPECT_EQ(stored("vtr_checked_version"), "");
+}
+
 TEST_F(FormLifeTest, MinimiseOnStartHidesTheWindowAtTheFirstTick) {
     world.registry.writeValues(SettingsStore::kKey, {{"killpop", "1"}, {"automin", "1"}});
     VantrelForm form(world.platform());

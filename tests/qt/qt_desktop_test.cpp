@@ -81,6 +81,14 @@ TEST(QtDesktop, MessageBoxesCarryTheirTextsCaptionsAndButtons) {
     EXPECT_EQ(seen.icon, QMessageBox::Warning);
     EXPECT_EQ(seen.buttons, QMessageBox::Ok | QMessageBox::Cancel);
     EXPECT_EQ(defaultButton, QMessageBox::Cancel);
+
+    // The update question: Enter accepts, Escape still declines.
+    EXPECT_EQ(desktop.messageBox("Version 2.0 is available. Do you want to update Vantrel now?",
+                                 "Vantrel Update", MessageBoxKind::ConfirmDefaultOk),
+              MessageBoxAnswer::Cancel);
+    EXPECT_EQ(seen.icon, QMessageBox::Warning);
+    EXPECT_EQ(seen.buttons, QMessageBox::Ok | QMessageBox::Cancel);
+    EXPECT_EQ(defaultButton, QMessageBox::Ok);
 }
 
 TEST(QtDesktop, WithoutX11NoHotKeyCanBeHadAndNoKeyIsHeld) {

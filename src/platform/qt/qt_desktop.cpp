@@ -219,9 +219,11 @@ MessageBoxAnswer QtDesktop::messageBox(const std::string& text, const std::strin
             box.setDefaultButton(QMessageBox::Yes);
             break;
         case MessageBoxKind::Confirm:
+        case MessageBoxKind::ConfirmDefaultOk:
             box.setIcon(QMessageBox::Warning);
             box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
-            box.setDefaultButton(QMessageBox::Cancel);
+            box.setDefaultButton(kind == MessageBoxKind::Confirm ? QMessageBox::Cancel
+                                                                 : QMessageBox::Ok);
             box.setEscapeButton(QMessageBox::Cancel);
             break;
     }
@@ -237,8 +239,9 @@ MessageBoxAnswer QtDesktop::messageBox(const std::string& text, const std::strin
         default:
             // Closing a box without an answer: No to a question, Cancel to a confirmation.
             if (kind == MessageBoxKind::Question) return MessageBoxAnswer::No;
-            return kind == MessageBoxKind::Confirm ? MessageBoxAnswer::Cancel
-                                                   : MessageBoxAnswer::Ok;
+            return kind == MessageBoxKind::Confirm || kind == MessageBoxKind::ConfirmDefaultOk
+                       ? MessageBoxAnswer::Cancel
+                       : MessageBoxAnswer::Ok;
     }
 }
 

@@ -154,6 +154,7 @@ MessageBoxAnswer HeadlessDesktop::messageBox(const std::string& text, const std:
         case MessageBoxKind::Question:
             return MessageBoxAnswer::No;
         case MessageBoxKind::Confirm:
+        case MessageBoxKind::ConfirmDefaultOk:
             return MessageBoxAnswer::Cancel;
         case MessageBoxKind::Information:
             break;

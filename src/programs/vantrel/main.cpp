@@ -110,7 +110,6 @@ int main(int argc, char** argv) {
             window.raise();
             trayMenu.open(QCursor::pos());
         });
-        form.requestClose = [&] { form.application.close(); };
         // Ending the session ends the program as closing it does, without the question.
         onTerminationSignal([&] { form.application.close(); });
         // A later start (the browser button) hands over: the front site goes to the blacklist.

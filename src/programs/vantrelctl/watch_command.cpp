@@ -10,7 +10,6 @@
 #include <iostream>
 #include <thread>
 
-#include "common/error.h"
 #include "platform/chromium/chromium_shell.h"
 #include "platform/curl/curl_http_transport.h"
 #include "platform/posix/posix_file_system.h"
@@ -113,14 +112,6 @@ class LogPrinter {
     size_t printed_ = 0;
 };
 
-// The running vantrelctl: an update is for the desktop program and must not replace this one.
-class WatchingProcess : public vantrel::posix::PosixProgramProcess {
-  public:
-    void startShellScript(const std::string&) override {
-        throw vantrel::Error("vantrelctl watch installs no updates; the desktop program does");
-    }
-};
-
 std::string executableFolder() {
     std::error_code error;
     const auto path = std::filesystem::read_symlink("/proc/self/exe", error);
@@ -154,15 +145,15 @@ int runWatch(Args args) {
     ReportingLoop loop(stdLoop, [&] { afterTask(); });
     vantrel::posix::PosixFileSystem files;
     vantrel::curl::CurlHttpTransport http(loop);
-    WatchingProcess process;
+    vantrel::posix::PosixProgramProcess process;
     vantrel::chromium::ChromiumShell browsers(
         loop, vantrel::chromium::browserOptions(configuration, folder));
     vantrel::x11::HeadlessDesktop desktop(loop, std::cerr);
     desktop.setForegroundWindowSource([&] { return browsers.foregroundWindow(); });
-    vantrel::VantrelForm form(
-        {loop, files, registry, browsers, desktop, http, process, folder, configuration});
+    // Updates are the desktop program's: the watcher neither checks nor declines them.
+    vantrel::VantrelForm form({loop, files, registry, browsers, desktop, http, process, folder,
+                               configuration, nullptr, false});
     desktop.setHotKeyHandler([&](int id) { form.hotKeys.hotKeyMessage(id); });
-    form.requestClose = [&] { stdLoop.quit(); };
     LogPrinter printer(form.killLog.ListViewLog);
     afterTask = [&] { printer.printNewRows(); };
 
