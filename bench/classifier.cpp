@@ -1,4 +1,6 @@
-// The URL classifier on the real data: each fast figure beside its plain-scan reference.
+// The URL classifier on the real data: each fast figure beside its plain-scan reference and
+// beside two floors measured in the same run (reading each URL's bytes once; looking each
+// dot-suffix of the URL's host up in a hash set of the list's entries).
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -6,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <unordered_set>
 
 #include "common/text.h"
 #include "engine/domain_lists.h"
@@ -28,10 +31,17 @@ std::string readFile(const std::string& path) {
     return *data;
 }
 
-const std::vector<std::string>& requestUrls() {
-    static const std::vector<std::string> urls =
+// The URL files by the benchmarks' argument "file": 0 for request URLs, 1 for page URLs.
+const std::vector<std::string>& urlFile(int64_t file) {
+    static const std::vector<std::string> requests =
         parseListFile(readFile(kDataDir + "/urls-requests.txt"));
-    return urls;
+    static const std::vector<std::string> sites =
+        parseListFile(readFile(kDataDir + "/urls-sites.txt"));
+    return file == 0 ? requests : sites;
+}
+
+const std::vector<std::string>& requestUrls() {
+    return urlFile(0);
 }
 
 // Consecutive additions to the loaded 100k list, enough to overflow the matcher's levels of
@@ -95,6 +105,23 @@ void BM_LoadMemory(benchmark::State& state) {
 }
 BENCHMARK(BM_LoadMemory)->Iterations(1)->Unit(benchmark::kMillisecond);
 
+std::vector<std::string> blacklistPatterns();
+
+// The matcher alone over the 100k list's patterns.
+void BM_MatcherMemory(benchmark::State& state) {
+    const std::vector<std::string> patterns = blacklistPatterns();
+    const long rssBefore = procStatusKb("VmRSS:");
+    const long peakBefore = procStatusKb("VmHWM:");
+    std::unique_ptr<SubstringMatcher> matcher;
+    for (auto _ : state) {
+        matcher = std::make_unique<SubstringMatcher>();
+        matcher->assign(patterns);
+    }
+    state.counters["rss_delta_MB"] = double(procStatusKb("VmRSS:") - rssBefore) / 1024.0;
+    state.counters["peak_delta_MB"] = double(procStatusKb("VmHWM:") - peakBefore) / 1024.0;
+}
+BENCHMARK(BM_MatcherMemory)->Iterations(1)->Unit(benchmark::kMillisecond);
+
 // Read, split, sort and build everything the fast path needs.
 void BM_Load_Fast(benchmark::State& state) {
     for (auto _ : state) {
@@ -116,12 +143,12 @@ void BM_Load_Reference(benchmark::State& state) {
 }
 BENCHMARK(BM_Load_Reference)->Unit(benchmark::kMillisecond);
 
-// One URL per iteration, cycling through the request URLs; the argument "adds" is the number
-// of additions after the load.
+// One URL per iteration, cycling through a URL file; the argument "adds" is the number of
+// additions after the load.
 template <bool Linear>
 void BM_CheckBannedUrl(benchmark::State& state) {
-    const auto& classifier = loaded(state.range(0)).classifier;
-    const auto& urls = requestUrls();
+    const auto& classifier = loaded(state.range(1)).classifier;
+    const auto& urls = urlFile(state.range(0));
     size_t i = 0;
     for (auto _ : state) {
         const std::string& url = urls[i];
@@ -133,15 +160,57 @@ void BM_CheckBannedUrl(benchmark::State& state) {
 }
 BENCHMARK(BM_CheckBannedUrl<false>)
     ->Name("BM_CheckBannedUrl_Fast")
-    ->ArgName("adds")
-    ->Arg(0)
-    ->Arg(kConsecutiveAdds)
+    ->ArgNames({"file", "adds"})
+    ->Args({0, 0})
+    ->Args({0, kConsecutiveAdds})
+    ->Args({1, 0})
     ->Unit(benchmark::kNanosecond);
 BENCHMARK(BM_CheckBannedUrl<true>)
     ->Name("BM_CheckBannedUrl_Linear")
-    ->ArgName("adds")
-    ->Arg(0)
+    ->ArgNames({"file", "adds"})
+    ->Args({0, 0})
     ->Unit(benchmark::kMicrosecond);
+
+// Floor: every byte of each URL read once.
+void BM_Floor_ReadBytes(benchmark::State& state) {
+    const auto& urls = urlFile(state.range(0));
+    size_t i = 0;
+    for (auto _ : state) {
+        const std::string& url = urls[i];
+        i = i + 1 == urls.size() ? 0 : i + 1;
+        unsigned sum = 0;
+        for (char c : url) sum += static_cast<unsigned char>(c);
+        benchmark::DoNotOptimize(sum);
+    }
+    state.SetItemsProcessed(int64_t(state.iterations()));
+}
+BENCHMARK(BM_Floor_ReadBytes)->ArgName("file")->Arg(0)->Arg(1)->Unit(benchmark::kNanosecond);
+
+// Floor: the URL's host and each of its dot-suffixes looked up in a hash set of the 100k
+// entries, as if the list held whole host names only.
+void BM_Floor_HostSuffixes(benchmark::State& state) {
+    const std::vector<std::string> entries = parseListFile(readFile(kBlacklist));
+    const std::unordered_set<std::string_view> set(entries.begin(), entries.end());
+    const auto& urls = urlFile(state.range(0));
+    size_t i = 0;
+    for (auto _ : state) {
+        const std::string& url = urls[i];
+        i = i + 1 == urls.size() ? 0 : i + 1;
+        std::string_view host = url;
+        if (const size_t at = host.find("//"); at != host.npos) host.remove_prefix(at + 2);
+        host = host.substr(0, host.find('/'));
+        bool found = false;
+        for (;;) {
+            found = found || set.count(host) != 0;
+            const size_t dot = host.find('.');
+            if (dot == host.npos) break;
+            host.remove_prefix(dot + 1);
+        }
+        benchmark::DoNotOptimize(found);
+    }
+    state.SetItemsProcessed(int64_t(state.iterations()));
+}
+BENCHMARK(BM_Floor_HostSuffixes)->ArgName("file")->Arg(0)->Arg(1)->Unit(benchmark::kNanosecond);
 
 // Each URL timed on its own: the median and the slowest of the per-URL times. The plain scan
 // takes milliseconds per URL, so it times every 16th URL only.

@@ -5,10 +5,6 @@
 
 namespace vantrel {
 
-char upperAscii(char c) {
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
 std::string toUpperAscii(std::string_view text) {
     std::string out(text);
     for (char& c : out) c = upperAscii(c);

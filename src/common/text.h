@@ -7,7 +7,9 @@ namespace vantrel {
 
 // Byte-string helpers. Letter case follows the ASCII rule: only a-z and A-Z change.
 
-char upperAscii(char c);
+inline char upperAscii(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
 std::string toUpperAscii(std::string_view text);
 
 // Case-insensitive three-way comparison by ASCII case folding, then by bytes.

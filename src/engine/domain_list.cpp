@@ -8,10 +8,10 @@
 namespace vantrel {
 namespace {
 
-// The upper-case pattern by which an entry matches, or empty when it takes no part in matching.
-std::string matchPattern(std::string_view entry) {
+// The pattern by which an entry matches, or empty when it takes no part in matching.
+std::string_view matchPattern(std::string_view entry) {
     if (entry.size() <= 3) return {};
-    return toUpperAscii(domainPart(entry));
+    return domainPart(entry);
 }
 
 bool isDomainOrSynced(std::string_view entry, std::string_view domain) {
@@ -45,7 +45,7 @@ size_t DomainList::insertSorted(std::string entry) {
     const auto at = std::upper_bound(
         entries_.begin(), entries_.end(), entry,
         [](const std::string& a, const std::string& b) { return entryLess(a, b); });
-    const std::string pattern = matchPattern(entry);
+    const std::string pattern(matchPattern(entry));
     const auto inserted = entries_.insert(at, std::move(entry));
     if (!pattern.empty()) matcher_.add(pattern);
     return size_t(inserted - entries_.begin());
@@ -59,8 +59,8 @@ void DomainList::assign(std::vector<std::string> lines) {
     std::vector<std::string> patterns;
     patterns.reserve(lines.size());
     for (const auto& line : lines) {
-        std::string pattern = matchPattern(line);
-        if (!pattern.empty()) patterns.push_back(std::move(pattern));
+        const std::string_view pattern = matchPattern(line);
+        if (!pattern.empty()) patterns.emplace_back(pattern);
     }
     matcher_.assign(patterns);
     entries_ = std::move(lines);
@@ -68,8 +68,8 @@ void DomainList::assign(std::vector<std::string> lines) {
 
 void DomainList::replaceAt(size_t index, std::string entry) {
     std::string& slot = entries_.at(index);
-    const std::string oldPattern = matchPattern(slot);
-    const std::string newPattern = matchPattern(entry);
+    const std::string_view oldPattern = matchPattern(slot);
+    const std::string_view newPattern = matchPattern(entry);
     if (!oldPattern.empty()) matcher_.remove(oldPattern);
     if (!newPattern.empty()) matcher_.add(newPattern);
     slot = std::move(entry);
@@ -77,7 +77,7 @@ void DomainList::replaceAt(size_t index, std::string entry) {
 
 void DomainList::removeAt(size_t index) {
     if (index >= entries_.size()) throw std::out_of_range("DomainList::removeAt");
-    const std::string pattern = matchPattern(entries_[index]);
+    const std::string_view pattern = matchPattern(entries_[index]);
     if (!pattern.empty()) matcher_.remove(pattern);
     entries_.erase(entries_.begin() + std::ptrdiff_t(index));
 }
@@ -93,8 +93,8 @@ bool DomainList::containsDomain(std::string_view domain) const {
                        [&](const std::string& entry) { return isDomainOrSynced(entry, domain); });
 }
 
-bool DomainList::matchesUpper(std::string_view upperUrl) const {
-    return matcher_.anyIn(upperUrl);
+bool DomainList::matches(std::string_view url) const {
+    return matcher_.anyIn(url);
 }
 
 bool DomainList::matchesUpperLinear(std::string_view upperUrl) const {

@@ -43,8 +43,8 @@ class DomainList {
     // An entry equal to `domain`, or to `domain` + ":1", in any letter case.
     bool containsDomain(std::string_view domain) const;
 
-    // True when some matching entry's upper-case domain part occurs in `upperUrl`.
-    bool matchesUpper(std::string_view upperUrl) const;
+    // True when some matching entry's domain part occurs in `url`, in any letter case.
+    bool matches(std::string_view url) const;
     // The same answer by a plain scan over every entry, in list order.
     bool matchesUpperLinear(std::string_view upperUrl) const;
 

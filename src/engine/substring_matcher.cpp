@@ -1,159 +1,20 @@
 #include "engine/substring_matcher.h"
 
 #include <algorithm>
-#include <array>
 #include <cstdint>
-#include <cstring>
 #include <unordered_map>
 
+#include "common/text.h"
+#include "engine/dot_anchored_trie.h"
+#include "engine/reversed_automaton.h"
+
 namespace vantrel {
-
-namespace {
-
-constexpr uint32_t kNoPattern = UINT32_MAX;
-constexpr uint32_t kRoot = 0;
-
-// Cells of the dense transition table of one automaton (4 bytes each).
-constexpr size_t kDenseCells = size_t(1) << 20;
-
-// Aho-Corasick automaton over reversed patterns, scanned from the text's end. Domain names share
-// their endings far more than their beginnings, so the reversed trie has about a third fewer
-// states. States are numbered breadth first, which makes the children of every state a run of
-// consecutive ids: a state needs no edge list, only the id of its first child and its own label.
-// The shallow states, where a scan spends most of its steps, also get full transition rows over
-// the bytes that occur in patterns (one class for all other bytes), with fail links resolved.
-class Automaton {
-  public:
-    // `patterns` holds distinct, non-empty reversed patterns with their ids.
-    void build(std::vector<std::pair<std::string, uint32_t>> patterns);
-
-    // True when some pattern whose count is above zero occurs in `text`.
-    bool anyIn(std::string_view text, const std::vector<uint32_t>& counts) const;
-
-  private:
-    void buildTrie(const std::vector<std::pair<std::string, uint32_t>>& patterns);
-    void buildFailLinks();
-    void buildDenseRows();
-
-    uint32_t sparseChild(uint32_t state, uint8_t c) const {
-        for (uint32_t s = childBegin_[state]; s < childBegin_[state + 1]; ++s) {
-            if (label_[s] == c) return s;
-        }
-        return kRoot;
-    }
-
-    std::vector<uint32_t> childBegin_;  // children of s: [childBegin_[s], childBegin_[s + 1])
-    std::vector<uint8_t> label_;        // byte on the edge into each state
-    std::vector<uint32_t> fail_;
-    std::vector<uint32_t> output_;       // pattern ending exactly here, or kNoPattern
-    std::vector<uint32_t> firstOutput_;  // this or the nearest fail-chain state with an output
-    std::array<uint8_t, 256> byteClass_{};
-    size_t classes_ = 0;
-    uint32_t denseStates_ = 0;  // states [0, denseStates_) have rows in dense_
-    std::vector<uint32_t> dense_;
-};
-
-void Automaton::build(std::vector<std::pair<std::string, uint32_t>> patterns) {
-    *this = Automaton();
-    if (patterns.empty()) return;
-    std::sort(patterns.begin(), patterns.end());
-    buildTrie(patterns);
-    buildFailLinks();
-    buildDenseRows();
-}
-
-// Level by level: each state is the run of sorted patterns that share its prefix, and a run
-// starts with the pattern that ends at the state, if any.
-void Automaton::buildTrie(const std::vector<std::pair<std::string, uint32_t>>& patterns) {
-    struct Run {
-        uint32_t first, last;
-    };
-    std::vector<Run> level{{0, static_cast<uint32_t>(patterns.size())}};
-    std::vector<Run> nextLevel;
-    label_.push_back(0);
-    output_.push_back(kNoPattern);
-    for (size_t depth = 0; !level.empty(); ++depth) {
-        nextLevel.clear();
-        for (Run run : level) {
-            childBegin_.push_back(static_cast<uint32_t>(label_.size()));
-            uint32_t i = run.first;
-            while (i < run.last && patterns[i].first.size() == depth) ++i;
-            while (i < run.last) {
-                const char c = patterns[i].first[depth];
-                const uint32_t runFirst = i;
-                while (i < run.last && patterns[i].first[depth] == c) ++i;
-                label_.push_back(static_cast<uint8_t>(c));
-                const bool endsHere = patterns[runFirst].first.size() == depth + 1;
-                output_.push_back(endsHere ? patterns[runFirst].second : kNoPattern);
-                nextLevel.push_back({runFirst, i});
-            }
-        }
-        level.swap(nextLevel);
-    }
-    childBegin_.push_back(static_cast<uint32_t>(label_.size()));
-}
-
-// Breadth-first order means a state's fail target always has a smaller id.
-void Automaton::buildFailLinks() {
-    const auto states = static_cast<uint32_t>(label_.size());
-    fail_.assign(states, kRoot);
-    firstOutput_.assign(states, kRoot);
-    for (uint32_t parent = 0; parent < states; ++parent) {
-        for (uint32_t s = childBegin_[parent]; s < childBegin_[parent + 1]; ++s) {
-            if (parent != kRoot) {
-                uint32_t f = fail_[parent];
-                uint32_t target = sparseChild(f, label_[s]);
-                while (target == kRoot && f != kRoot) {
-                    f = fail_[f];
-                    target = sparseChild(f, label_[s]);
-                }
-                fail_[s] = target;
-            }
-            firstOutput_[s] = output_[s] != kNoPattern ? s : firstOutput_[fail_[s]];
-        }
-    }
-}
-
-void Automaton::buildDenseRows() {
-    std::array<bool, 256> used{};
-    for (size_t s = 1; s < label_.size(); ++s) used[label_[s]] = true;
-    classes_ = 1;  // class 0: bytes that occur in no pattern
-    for (size_t b = 0; b < 256; ++b) {
-        if (used[b]) byteClass_[b] = static_cast<uint8_t>(classes_++);
-    }
-    denseStates_ = static_cast<uint32_t>(std::min(label_.size(), kDenseCells / classes_));
-    dense_.assign(size_t(denseStates_) * classes_, kRoot);
-    for (uint32_t s = 0; s < denseStates_; ++s) {
-        uint32_t* row = dense_.data() + size_t(s) * classes_;
-        if (s != kRoot) std::copy_n(dense_.data() + size_t(fail_[s]) * classes_, classes_, row);
-        for (uint32_t c = childBegin_[s]; c < childBegin_[s + 1]; ++c)
-            row[byteClass_[label_[c]]] = c;
-    }
-}
-
-bool Automaton::anyIn(std::string_view text, const std::vector<uint32_t>& counts) const {
-    if (label_.empty()) return false;
-    uint32_t state = kRoot;
-    for (size_t i = text.size(); i-- > 0;) {
-        const auto c = static_cast<uint8_t>(text[i]);
-        uint32_t next = kRoot;
-        while (state >= denseStates_ && (next = sparseChild(state, c)) == kRoot)
-            state = fail_[state];
-        state = state >= denseStates_ ? next : dense_[size_t(state) * classes_ + byteClass_[c]];
-        // Removed patterns stay in the automaton until the next rebuild; their count is zero.
-        for (uint32_t s = firstOutput_[state]; s != kRoot; s = firstOutput_[fail_[s]]) {
-            if (counts[output_[s]] > 0) return true;
-        }
-    }
-    return false;
-}
-
-}  // namespace
 
 // Every stored pattern has an id and a count; a removed pattern keeps both, its count zero, until
 // the level that holds it is rebuilt, and is then forgotten (its id is reused).
 //
-// The patterns are spread over levels, each an automaton over its own ids, and a text is asked of
+// The patterns are spread over levels, each a trie for the patterns with a dot and an automaton
+// for those without, over its own ids, and a text is asked of
 // every level that holds a live pattern. Level 0 is the loaded list: only `assign` builds it.
 // Additions go to level 1, which is rebuilt on each one while it holds at most 64 patterns; when
 // it overflows, it merges into level 2 (at most 512), which overflows into level 3 (4,096), and so
@@ -169,7 +30,12 @@ struct SubstringMatcher::Impl {
     struct Level {
         std::vector<uint32_t> ids;
         size_t dead = 0;
-        Automaton automaton;
+        DotAnchoredTrie dotted;
+        ReversedAutomaton plain;
+
+        bool anyIn(std::string_view text, const std::vector<uint32_t>& counts) const {
+            return hasLive() && (dotted.anyIn(text, counts) || plain.anyIn(text, counts));
+        }
 
         bool hasLive() const { return ids.size() > dead; }
     };
@@ -190,7 +56,7 @@ struct SubstringMatcher::Impl {
 
     // The id of `pattern`, and whether the pattern is new to the matcher.
     std::pair<uint32_t, bool> idOf(std::string_view pattern) {
-        auto [it, inserted] = ids.try_emplace(std::string(pattern), 0);
+        auto [it, inserted] = ids.try_emplace(toUpperAscii(pattern), 0);
         if (inserted) {
             if (freeIds.empty()) {
                 it->second = static_cast<uint32_t>(texts.size());
@@ -225,13 +91,15 @@ struct SubstringMatcher::Impl {
 
     void fill(size_t k, std::vector<uint32_t> which) {
         Level& level = levels[k];
-        std::vector<std::pair<std::string, uint32_t>> reversed;
-        reversed.reserve(which.size());
+        std::vector<std::pair<std::string, uint32_t>> dotted;
+        std::vector<std::pair<std::string, uint32_t>> plain;
         for (uint32_t id : which) {
             levelOf[id] = static_cast<uint8_t>(k);
-            reversed.emplace_back(std::string(texts[id]->rbegin(), texts[id]->rend()), id);
+            const std::string& text = *texts[id];
+            (text.find('.') != std::string::npos ? dotted : plain).emplace_back(text, id);
         }
-        level.automaton.build(std::move(reversed));
+        level.dotted.build(dotted);
+        level.plain.build(std::move(plain));
         level.ids = std::move(which);
         level.dead = 0;
     }
@@ -292,7 +160,7 @@ void SubstringMatcher::add(std::string_view pattern) {
 
 void SubstringMatcher::remove(std::string_view pattern) {
     Impl& m = *impl_;
-    auto it = m.ids.find(std::string(pattern));
+    auto it = m.ids.find(toUpperAscii(pattern));
     if (it == m.ids.end() || m.counts[it->second] == 0) return;
     --m.total;
     if (--m.counts[it->second] > 0) return;
@@ -313,7 +181,7 @@ size_t SubstringMatcher::size() const {
 
 bool SubstringMatcher::anyIn(std::string_view text) const {
     for (const Impl::Level& level : impl_->levels) {
-        if (level.hasLive() && level.automaton.anyIn(text, impl_->counts)) return true;
+        if (level.anyIn(text, impl_->counts)) return true;
     }
     return false;
 }

@@ -7,8 +7,9 @@
 
 namespace vantrel {
 
-// A multiset of byte patterns that answers whether any of them occurs in a text. Patterns are
-// compared byte for byte (callers upper-case both sides). Empty patterns are never stored.
+// A multiset of byte patterns that answers whether any of them occurs in a text. Patterns and
+// texts are compared byte for byte, except that ASCII letters match in either case (a pattern is
+// stored in upper case). Empty patterns are never stored.
 class SubstringMatcher {
   public:
     SubstringMatcher();

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <span>
 
 #include "common/text.h"
 
@@ -15,6 +14,10 @@ constexpr std::array<std::string_view, 16> kAdFragments = {
     "AD1",      "AD2",           "AD3",  "AD4",   "AD5",    "AD6",  "AD_",  "ADVERTISING",
 };
 
+// Letter pairs that every advertising fragment holds one of ("AD", "POP", "BANNER"), searched
+// for first.
+constexpr std::array<std::string_view, 3> kAdAnchors = {"AD", "PO", "BA"};
+
 // In test order, upper case; the vendor server's address goes after the first three.
 constexpr size_t kVendorServerSlot = 3;
 constexpr std::array<std::string_view, 16> kExemptions = {
@@ -23,46 +26,62 @@ constexpr std::array<std::string_view, 16> kExemptions = {
     "R160X600",       "R120X600",  "R468X60",  "QUESSLY",
 };
 
+// Byte pairs that every exemption holds one of.
+constexpr std::array<std::string_view, 8> kExemptionAnchors = {"RE", "RN", "AI", "UE",
+                                                               "0X", "6X", "7X", "8X"};
+
 bool contains(std::string_view upperUrl, std::string_view fragment) {
     return upperUrl.find(fragment) != std::string_view::npos;
 }
 
-std::vector<std::string> toStrings(std::span<const std::string_view> table) {
-    return {table.begin(), table.end()};
+// Nearly every URL starts with its scheme, so the start is tried before a search.
+bool holdsHttp(std::string_view url) {
+    return equalsNoCase(url.substr(0, 4), "HTTP") || containsNoCase(url, "HTTP");
 }
 
 }  // namespace
 
 UrlClassifier::UrlClassifier(const DomainList& cleanList, const DomainList& blackList,
                              std::string vendorServerIp)
-    : cleanList_(cleanList), blackList_(blackList) {
-    adFragments_.assign(toStrings(kAdFragments));
+    : cleanList_(cleanList),
+      blackList_(blackList),
+      adFragments_(kAdFragments, kAdAnchors),
+      exemptions_(kExemptions, kExemptionAnchors) {
     setVendorServerIp(std::move(vendorServerIp));
 }
 
 void UrlClassifier::setVendorServerIp(std::string ip) {
     vendorServerIpUpper_ = toUpperAscii(ip);
-    exemptions_.assign(toStrings(kExemptions));
-    exemptions_.add(vendorServerIpUpper_);  // an empty address is not stored
-}
-
-bool UrlClassifier::CheckBannedUrl(std::string_view url) const {
-    return banned<false>(url);
-}
-bool UrlClassifier::CheckBannedUrlLinear(std::string_view url) const {
-    return banned<true>(url);
 }
 
 bool UrlClassifier::CheckExceptionList(std::string_view url) const {
-    return allowedUpper<false>(toUpperAscii(url));
+    return cleanList_.matches(url);
 }
 bool UrlClassifier::CheckExceptionListLinear(std::string_view url) const {
-    return allowedUpper<true>(toUpperAscii(url));
+    return cleanList_.matchesUpperLinear(toUpperAscii(url));
 }
 
-template <bool Linear>
-bool UrlClassifier::allowedUpper(std::string_view upperUrl) const {
-    return Linear ? cleanList_.matchesUpperLinear(upperUrl) : cleanList_.matchesUpper(upperUrl);
+// Every step only sets or clears one verdict, so the fast path may test in any order and stop
+// early: the exemptions and the allowed list can only clear a hit, so they wait for one.
+bool UrlClassifier::CheckBannedUrl(std::string_view url) const {
+    if (!holdsHttp(url)) return false;
+    if (!adFragments_.anyIn(url) && !blackList_.matches(url)) return false;
+    if (exemptions_.anyIn(url)) return false;
+    if (!vendorServerIpUpper_.empty() && containsNoCase(url, vendorServerIpUpper_)) return false;
+    return !cleanList_.matches(url);
+}
+
+// The documented order, step by step.
+bool UrlClassifier::CheckBannedUrlLinear(std::string_view url) const {
+    const std::string upper = toUpperAscii(url);
+    if (!contains(upper, "HTTP")) return false;
+    if (cleanList_.matchesUpperLinear(upper)) return false;
+    bool verdict = blackList_.matchesUpperLinear(upper);
+    if (std::any_of(kAdFragments.begin(), kAdFragments.end(),
+                    [&](std::string_view f) { return contains(upper, f); }))
+        verdict = true;
+    if (exemptLinear(upper)) verdict = false;
+    return verdict;
 }
 
 bool UrlClassifier::exemptLinear(std::string_view upperUrl) const {
@@ -73,26 +92,6 @@ bool UrlClassifier::exemptLinear(std::string_view upperUrl) const {
         if (contains(upperUrl, kExemptions[i])) return true;
     }
     return false;
-}
-
-// Every step only sets or clears one verdict, so the fast path may test in any order and stop
-// early; the linear path keeps the documented order.
-template <bool Linear>
-bool UrlClassifier::banned(std::string_view url) const {
-    const std::string upper = toUpperAscii(url);
-    if (!contains(upper, "HTTP")) return false;
-    if (allowedUpper<Linear>(upper)) return false;
-    if constexpr (Linear) {
-        bool verdict = blackList_.matchesUpperLinear(upper);
-        if (std::any_of(kAdFragments.begin(), kAdFragments.end(),
-                        [&](std::string_view f) { return contains(upper, f); }))
-            verdict = true;
-        if (exemptLinear(upper)) verdict = false;
-        return verdict;
-    } else {
-        if (exemptions_.anyIn(upper)) return false;
-        return adFragments_.anyIn(upper) || blackList_.matchesUpper(upper);
-    }
 }
 
 }  // namespace vantrel

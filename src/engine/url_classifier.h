@@ -3,8 +3,8 @@
 #include <string>
 #include <string_view>
 
+#include "engine/anchored_fragments.h"
 #include "engine/domain_list.h"
-#include "engine/substring_matcher.h"
 
 namespace vantrel {
 
@@ -26,18 +26,13 @@ class UrlClassifier {
     void setVendorServerIp(std::string ip);
 
   private:
-    template <bool Linear>
-    bool banned(std::string_view url) const;
-    template <bool Linear>
-    bool allowedUpper(std::string_view upperUrl) const;
     bool exemptLinear(std::string_view upperUrl) const;
 
     const DomainList& cleanList_;
     const DomainList& blackList_;
     std::string vendorServerIpUpper_;
-    // Both fragment tables in one automaton each, for the fast path.
-    SubstringMatcher adFragments_;
-    SubstringMatcher exemptions_;
+    AnchoredFragments adFragments_;
+    AnchoredFragments exemptions_;  // all but the vendor server's address
 };
 
 }  // namespace vantrel

@@ -45,7 +45,7 @@ TEST(DomainListsFiles, SaveAndLoadRoundTripInRealFiles) {
     reloaded.LoadLists();
     EXPECT_EQ(reloaded.BlackList.entries(), std::vector<std::string>{"ads.example.com:1"});
     EXPECT_EQ(reloaded.BlackLV.row(0).at(0), "ads.example.com");
-    EXPECT_TRUE(reloaded.BlackList.matchesUpper("HTTP://ADS.EXAMPLE.COM/X"));
+    EXPECT_TRUE(reloaded.BlackList.matches("HTTP://ADS.EXAMPLE.COM/X"));
 }
 
 TEST(DomainListsFiles, FailedRenameLeavesTheOldFileWhole) {

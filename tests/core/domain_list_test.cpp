@@ -58,17 +58,17 @@ TEST(DomainList, OnlyEntriesLongerThanThreeWithADomainMatch) {
     DomainList list;
     list.assign({"abc", "xy:1", ":1234", "", "Good.com"});
     ASSERT_EQ(list.entries(), (std::vector<std::string>{"", ":1234", "abc", "Good.com", "xy:1"}));
-    EXPECT_FALSE(list.matchesUpper("HTTP://ABC.NET/:1234"));  // three characters; empty domains
-    EXPECT_TRUE(list.matchesUpper("HTTP://XY.NET/"));         // "xy:1" is four characters
+    EXPECT_FALSE(list.matches("HTTP://ABC.NET/:1234"));  // three characters; empty domains
+    EXPECT_TRUE(list.matches("HTTP://XY.NET/"));         // "xy:1" is four characters
     list.replaceAt(2, "abc:1");  // the mark makes "abc" take part, at the same index
     list.replaceAt(3, "Go");
     EXPECT_EQ(list.at(2), "abc:1");
-    EXPECT_TRUE(list.matchesUpper("HTTP://ABC.NET/"));
-    EXPECT_FALSE(list.matchesUpper("HTTP://GOOD.COM/"));
+    EXPECT_TRUE(list.matches("HTTP://ABC.NET/"));
+    EXPECT_FALSE(list.matches("HTTP://GOOD.COM/"));
     list.removeAt(2);
-    EXPECT_FALSE(list.matchesUpper("HTTP://ABC.NET/"));
+    EXPECT_FALSE(list.matches("HTTP://ABC.NET/"));
     for (const char* url : {"HTTP://ABC.NET/:1234", "HTTP://XY.NET/", "HTTP://GO/"}) {
-        EXPECT_EQ(list.matchesUpper(url), list.matchesUpperLinear(url)) << url;
+        EXPECT_EQ(list.matches(url), list.matchesUpperLinear(url)) << url;
     }
 }
 
@@ -77,9 +77,9 @@ TEST(DomainList, AnEntryMatchesAnywhereInTheUrl) {
     list.insertSorted("good.com");
     for (const char* url : {"http://GOOD.com/", "http://other.net/?u=http://good.com/",
                             "http://x.org/good.com/page"}) {
-        EXPECT_TRUE(list.matchesUpper(toUpperAscii(url))) << url;
+        EXPECT_TRUE(list.matches(toUpperAscii(url))) << url;
     }
-    EXPECT_FALSE(list.matchesUpper(toUpperAscii("http://good.co/")));
+    EXPECT_FALSE(list.matches(toUpperAscii("http://good.co/")));
 }
 
 // Small alphabet so that entries overlap, repeat and nest in one another.
@@ -111,7 +111,7 @@ TEST(DomainList, FastMatchAgreesWithLinearScanAfterEveryChange) {
             list.assign(lines);
         }
         for (const auto& url : urls) {
-            ASSERT_EQ(list.matchesUpper(url), list.matchesUpperLinear(url))
+            ASSERT_EQ(list.matches(url), list.matchesUpperLinear(url))
                 << "step " << step << " url " << url;
         }
     }
@@ -132,7 +132,7 @@ TEST(DomainList, RealBlocklistMatchesTheKnownRequestUrls) {
     int linear = 0;
     for (const auto& url : vantrel::parseListFile(readDataFile("urls-requests.txt"))) {
         const std::string upper = toUpperAscii(url);
-        fast += list.matchesUpper(upper);
+        fast += list.matches(upper);
         linear += list.matchesUpperLinear(upper);
     }
     EXPECT_EQ(fast, 3);  // counted independently with grep -i -F

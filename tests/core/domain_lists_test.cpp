@@ -69,17 +69,17 @@ TEST_F(DomainListsTest, DuplicatesInAnyCaseAndShortDomainsAreRefused) {
     EXPECT_EQ(files.writeCount, writes);
 
     EXPECT_TRUE(lists.AddURLToList(lists.CleanList, "abc"));  // three characters are stored...
-    EXPECT_FALSE(lists.CleanList.matchesUpper("HTTP://ABC.COM/"));  // ...but do not match
+    EXPECT_FALSE(lists.CleanList.matches("HTTP://ABC.COM/"));  // ...but do not match
     const size_t at = 0;                                            // "abc" sorts first
     ASSERT_EQ(lists.CleanList.at(at), "abc");
     lists.CleanList.replaceAt(at, "abc:1");
-    EXPECT_TRUE(lists.CleanList.matchesUpper("HTTP://ABC.COM/"));
+    EXPECT_TRUE(lists.CleanList.matches("HTTP://ABC.COM/"));
     EXPECT_FALSE(lists.AddURLToList(lists.CleanList, "ABC"));
 }
 
 TEST_F(DomainListsTest, AllowedEntryMatchesAnotherHostsQueryString) {
     lists.AddURLToList(lists.CleanList, "http://friend.net/");
-    EXPECT_TRUE(lists.CleanList.matchesUpper(
+    EXPECT_TRUE(lists.CleanList.matches(
         vantrel::toUpperAscii("http://ads.other.com/click?to=http://Friend.net/home")));
 }
 
@@ -126,7 +126,7 @@ TEST_F(DomainListsTest, DeleteRemovesExactlyTheSelectedEntryAndCancelBringsItBac
     lists.BlackListDeleteClick();
     lists.BlackListDeleteClick();  // the selection went with the row
     EXPECT_EQ(lists.BlackList.entries(), std::vector<std::string>{"c.com"});
-    EXPECT_FALSE(lists.BlackList.matchesUpper("HTTP://A.COM/"));
+    EXPECT_FALSE(lists.BlackList.matches("HTTP://A.COM/"));
 
     lists.AddURLToList(lists.BlackList, "new.org");  // saved at once, so it survives Cancel
     for (int cancel = 0; cancel < 3; ++cancel) lists.LoadLists();
@@ -162,8 +162,8 @@ TEST_F(DomainListsTest, ReloadsKeepOneRowPerEntryAndShowEmptyLines) {
     for (int i = 0; i < 3; ++i) lists.LoadLists();
     EXPECT_EQ(lists.CleanList.entries(), (std::vector<std::string>{"", "host.net:1", "x.org"}));
     EXPECT_EQ(rowTexts(lists.CleanLV), (std::vector<std::string>{"", "host.net", "x.org"}));
-    EXPECT_FALSE(lists.CleanList.matchesUpper("HTTP://ANYTHING/"));
-    EXPECT_TRUE(lists.CleanList.matchesUpper("HTTP://HOST.NET/"));
+    EXPECT_FALSE(lists.CleanList.matches("HTTP://ANYTHING/"));
+    EXPECT_TRUE(lists.CleanList.matches("HTTP://HOST.NET/"));
 }
 
 TEST_F(DomainListsTest, MissingOrUnreadableFilesLeaveListAndViewAsTheyAre) {
@@ -233,8 +233,8 @@ TEST_F(DomainListsTest, OddBytesLoadAndSaveUnchanged) {
     EXPECT_EQ(lists.BlackList.at(0), high);
     EXPECT_EQ(lists.BlackList.at(1), nul);
     EXPECT_TRUE(lists.BlackList.at(2) == longLine);
-    EXPECT_TRUE(lists.BlackList.matchesUpper(std::string("HTTP://NUL\0BYTE.COM/", 20)));
-    EXPECT_TRUE(lists.BlackList.matchesUpper("HTTP://CAF\xe9\xff.FR/"));
+    EXPECT_TRUE(lists.BlackList.matches(std::string("HTTP://NUL\0BYTE.COM/", 20)));
+    EXPECT_TRUE(lists.BlackList.matches("HTTP://CAF\xe9\xff.FR/"));
     lists.SaveLists();
     EXPECT_TRUE(files.files.at(kBlack) == data);
 }
@@ -249,6 +249,6 @@ TEST_F(DomainListsTest, AMillionLinesLoadSortedWithOneRowEach) {
     EXPECT_EQ(lists.BlackLV.rowCount(), size_t(count));
     EXPECT_EQ(lists.BlackList.at(0), "d0.example");
     EXPECT_EQ(lists.BlackList.at(1), "d1.example");
-    EXPECT_TRUE(lists.BlackList.matchesUpper("HTTP://D999999.EXAMPLE/"));
-    EXPECT_FALSE(lists.BlackList.matchesUpper("HTTP://D1000000.EXAMPL/"));
+    EXPECT_TRUE(lists.BlackList.matches("HTTP://D999999.EXAMPLE/"));
+    EXPECT_FALSE(lists.BlackList.matches("HTTP://D1000000.EXAMPL/"));
 }

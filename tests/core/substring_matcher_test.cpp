@@ -17,7 +17,8 @@ TEST(SubstringMatcher, FindsPatternsAnywhereAndOnlyWhole) {
     EXPECT_TRUE(m.anyIn("Q"));
     EXPECT_FALSE(m.anyIn("HTTP://DS.EXAMPLE.COM/TRAC"));
     EXPECT_FALSE(m.anyIn(""));
-    EXPECT_FALSE(m.anyIn("ads.example.com"));  // bytes, not letters
+    EXPECT_TRUE(m.anyIn("http://ads.Example.com/"));  // letters in either case
+    EXPECT_FALSE(m.anyIn("ads.example.con"));
 }
 
 TEST(SubstringMatcher, PatternsThatOverlapOrNestAreAllFound) {
@@ -27,6 +28,27 @@ TEST(SubstringMatcher, PatternsThatOverlapOrNestAreAllFound) {
     EXPECT_TRUE(m.anyIn("ABCDX"));
     EXPECT_TRUE(m.anyIn("QCDX"));  // found only through a fail link
     EXPECT_FALSE(m.anyIn("ABDCE"));
+}
+
+// Patterns with dots are found through the text's dots: dots at either end of a pattern or of the
+// text, several dots, a dotted pattern that is a prefix of another, lower-case patterns.
+TEST(SubstringMatcher, DottedPatternsAtEveryDot) {
+    SubstringMatcher m;
+    m.assign({".", "x."});
+    EXPECT_TRUE(m.anyIn("."));
+    EXPECT_TRUE(m.anyIn("AB."));
+    EXPECT_FALSE(m.anyIn("ABC"));
+    m.assign({"ADS.", ".NET", "A.B.C", "EXAMPLE.CO", "my.example.com", "at.t"});
+    EXPECT_TRUE(m.anyIn("WWW.ADS.COM"));
+    EXPECT_TRUE(m.anyIn("ads."));
+    EXPECT_TRUE(m.anyIn("x.net"));
+    EXPECT_TRUE(m.anyIn("..a.b.c.."));
+    EXPECT_TRUE(m.anyIn("HTTP://EXAMPLE.COM/"));  // the prefix of a longer top-level part
+    EXPECT_TRUE(m.anyIn("HTTP://MY.EXAMPLE.COM.BR/"));
+    EXPECT_TRUE(m.anyIn("//AT.T"));
+    EXPECT_FALSE(m.anyIn("AD.S NET. A.BC EXAMPLE.C MY.EXAMPL AT.X"));
+    EXPECT_FALSE(m.anyIn("NETADS"));
+    EXPECT_FALSE(m.anyIn("A.B.D.EXAMPLE-CO"));
 }
 
 TEST(SubstringMatcher, EmptyPatternsAreNeverStored) {

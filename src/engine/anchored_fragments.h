@@ -1,0 +1,42 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include "engine/byte_block.h"
+
+namespace vantrel {
+
+// A fixed table of short fragments, found in any letter case. Every fragment holds one of a few
+// byte pairs, its anchors; the text is searched for the anchors sixteen bytes at a time, and only
+// where one occurs are the fragments that hold it compared. The search sets bit 5 of every byte
+// before comparing, which folds letter case and lets a few other bytes through as well (such as
+// 0x10 for '0'); the comparison that follows is exact but for letter case.
+class AnchoredFragments {
+  public:
+    static constexpr size_t kMaxAnchors = 8;
+
+    // `fragments` and `anchors` are upper case and outlive the table; every fragment must hold
+    // an anchor, and every anchor is two bytes.
+    AnchoredFragments(std::span<const std::string_view> fragments,
+                      std::span<const std::string_view> anchors);
+
+    bool anyIn(std::string_view text) const;
+
+  private:
+    struct Candidate {
+        std::string_view fragment;
+        size_t offset;  // where the fragment first holds its anchor
+    };
+
+    bool fragmentAt(std::string_view text, size_t pair) const;
+
+    // Each byte of the pair with bit 5 set, in every byte of a block.
+    std::vector<std::array<ByteBlock, 2>> anchors_;
+    std::vector<std::vector<Candidate>> candidates_;  // by anchor
+};
+
+}  // namespace vantrel

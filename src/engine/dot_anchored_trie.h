@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace vantrel {
+
+// Patterns that hold a '.', found through the text's dots. A pattern that occurs in the text lines
+// its last dot up with one of the text's dots; so at each dot of the text it is enough to follow,
+// in one trie, the text forward for the part after the pattern's last dot (mostly a top-level
+// domain: a few hundred distinct ones) and then backward from the dot for the part before it.
+// Neither walk needs fail links, and URLs hold few dots. Single-child chains are collapsed into
+// one edge whose label after the first byte lies in a shared pool. Text letters are folded to
+// upper case as they are read.
+class DotAnchoredTrie {
+  public:
+    static constexpr uint32_t kNone = UINT32_MAX;
+
+    // `patterns` holds distinct upper-case patterns, each with a '.', and their ids.
+    void build(const std::vector<std::pair<std::string, uint32_t>>& patterns);
+    bool empty() const { return nodes_.empty(); }
+
+    // True when some pattern whose count is above zero occurs in `text`.
+    bool anyIn(std::string_view text, const std::vector<uint32_t>& counts) const;
+
+  private:
+    struct Node {
+        uint32_t childBegin;  // children: [childBegin, next node's childBegin)
+        uint32_t tail;        // the edge's label after its first byte: pool_[tail, + tailLength)
+        uint32_t tailLength;
+        // Before the turn: the node that turns back from here, or kNone. From the turn on: the
+        // pattern that ends here, or kNone.
+        uint32_t value;
+    };
+
+    uint32_t child(uint32_t node, uint8_t c) const;
+    bool matchesAtDot(std::string_view text, size_t dot, const std::vector<uint32_t>& counts) const;
+    bool matchesBefore(uint32_t node, std::string_view text, size_t end,
+                       const std::vector<uint32_t>& counts) const;
+
+    std::vector<Node> nodes_;         // breadth first, the root first, one sentinel last
+    std::vector<uint8_t> firstByte_;  // by node: the first byte of the edge into it
+    std::vector<uint8_t> pool_;
+};
+
+}  // namespace vantrel

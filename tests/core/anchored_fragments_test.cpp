@@ -1,0 +1,57 @@
+#include "engine/anchored_fragments.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+
+namespace vantrel {
+namespace {
+
+constexpr std::string_view kFragments[] = {"/AD.", "AD1", "POP-UP", "/SMARTBANNER/", "R30X0"};
+constexpr std::string_view kAnchors[] = {"AD", "PO", "BA", "0X"};
+
+// Each fragment, in both letter cases, at every offset of texts on both sides of the 16-byte
+// blocks: the fragment may start before its anchor's block, end in the tail or fill the text.
+TEST(AnchoredFragments, FindsEachFragmentAtEveryPlaceAndLength) {
+    const AnchoredFragments table(kFragments, kAnchors);
+    for (std::string_view fragment : kFragments) {
+        std::string lower(fragment);
+        for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        for (const std::string& form : {std::string(fragment), lower}) {
+            for (size_t length = form.size(); length <= 40; ++length) {
+                for (size_t at = 0; at + form.size() <= length; ++at) {
+                    std::string text(length, 'x');
+                    text.replace(at, form.size(), form);
+                    ASSERT_TRUE(table.anyIn(text)) << text;
+                    text[at + form.size() - 1] = '#';  // cut the fragment's last byte
+                    ASSERT_FALSE(table.anyIn(text)) << text;
+                }
+            }
+        }
+    }
+}
+
+TEST(AnchoredFragments, AnchorsAloneOrCutFragmentsAreNoHit) {
+    const AnchoredFragments table(kFragments, kAnchors);
+    EXPECT_FALSE(table.anyIn(""));
+    EXPECT_FALSE(table.anyIn("A"));
+    EXPECT_FALSE(table.anyIn("adpobaADPOBA/ad/pop-u/smartbanner"));
+    EXPECT_FALSE(table.anyIn("AD"));
+    EXPECT_TRUE(table.anyIn("xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxAd1"));
+    // Bytes that pass the search with bit 5 set but are not the fragment's bytes.
+    EXPECT_FALSE(table.anyIn("/\xc1\xc4.xxxxxxxxxxxxxxxxxxxx/\xe1\xe4.\xe1\xc4\x31"));
+    EXPECT_FALSE(table.anyIn("R3\x10X0 R3\x10x0 xxxxxxxxxxxxxxxxxxxxxxxxxxx R3\x10\x58\x10"));
+    EXPECT_TRUE(table.anyIn("xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxr30x0"));
+    EXPECT_TRUE(table.anyIn(std::string("\0/aD.\0", 6)));
+}
+
+TEST(AnchoredFragments, RejectsTablesItCannotSearch) {
+    constexpr std::string_view noAnchor[] = {"XYZ"};
+    EXPECT_THROW(AnchoredFragments(noAnchor, kAnchors), std::logic_error);
+    constexpr std::string_view notAPair[] = {"AD", "P"};
+    EXPECT_THROW(AnchoredFragments(kFragments, notAPair), std::logic_error);
+}
+
+}  // namespace
+}  // namespace vantrel
