@@ -43,17 +43,39 @@ ListFile DomainLists::fileOf(DomainList& list) {
 }
 
 bool DomainLists::AddURLToList(DomainList& list, std::string_view text) {
+    refuseUnreadable(list);
     return fileOf(list).addUrl(text);
 }
 
 void DomainLists::LoadLists() {
-    fileOf(CleanList).load();
-    fileOf(BlackList).load();
+    std::string failures;
+    for (DomainList* list : {&CleanList, &BlackList}) {
+        ListFile file = fileOf(*list);
+        // Missing is an empty list; a file that is there but cannot be read holds the user's
+        // entries all the same, and writing the list out would wipe them.
+        if (file.load() || !files_.exists(file.path)) {
+            unreadable_.erase(list);
+            continue;
+        }
+        unreadable_.insert(list);
+        failures += (failures.empty() ? "" : "; ") + std::string("Cannot read file \"") +
+                    file.path + "\": it is left unchanged and not used";
+    }
+    if (!failures.empty()) throw Error(failures);
+}
+
+void DomainLists::refuseUnreadable(const DomainList& list) const {
+    if (unreadable_.count(&list)) {
+        throw Error("Cannot write file \"" + pathOf(list) +
+                    "\": it could not be read, and is left unchanged");
+    }
 }
 
 void DomainLists::SaveLists() {
     std::string failures;
     for (DomainList* list : {&CleanList, &BlackList}) {
+        // The user was told at the load; the file stays as it is.
+        if (unreadable_.count(list)) continue;
         try {
             saveList(*list);
         } catch (const Error& e) {
@@ -64,6 +86,7 @@ void DomainLists::SaveLists() {
 }
 
 void DomainLists::saveList(const DomainList& list) {
+    refuseUnreadable(list);
     saveListFile(files_, pathOf(list), list);
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -49,10 +50,13 @@ class DomainLists {
     // Adds the domain of `text` to the list, its view and its file (see ListFile::addUrl).
     bool AddURLToList(DomainList& list, std::string_view text);
     // Each list whose file can be read is replaced by the file's lines, and its view refilled.
+    // A file that exists but cannot be read keeps its list as it was and is not written until it
+    // reads again; throws Error naming such files (after loading the others).
     void LoadLists();
-    // Writes both files (the second also when the first fails). Throws Error naming the file(s)
-    // that could not be written.
+    // Writes both files (the second also when the first fails), leaving out a file that could not
+    // be read. Throws Error naming the file(s) that could not be written.
     void SaveLists();
+    // Throws Error naming the file when it cannot be written, or could not be read.
     void saveList(const DomainList& list);
     // Appends a row for the entry: only for filling a view in list order (use insertEntry to add).
     static void LVAddString(ListView& view, std::string_view entry);
@@ -72,11 +76,14 @@ class DomainLists {
 
   private:
     ListFile fileOf(DomainList& list);
+    void refuseUnreadable(const DomainList& list) const;
     void addFromEditBox(std::string& editBox, DomainList& list);
     void deleteSelected(ListView& view);
 
     FileSystem& files_;
     std::string programFolder_;
+    // Lists whose file exists but could not be read at the last load: their files are kept.
+    std::set<const DomainList*> unreadable_;
 };
 
 // Inserts the entry at its sorted place in the list and its row at the same index of the view, so

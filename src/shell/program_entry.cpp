@@ -16,8 +16,9 @@ int runProgram(const std::vector<std::string>& arguments, SettingsStore& store, 
         return 0;
     }
     try {
-        if (store.readValue(ProgramEntry::kIntroducedValue) != "1") {
-            if (entry.firstRunSequence) entry.firstRunSequence();
+        // The marker says the screens were shown: without them it stays unset.
+        if (entry.firstRunSequence && store.readValue(ProgramEntry::kIntroducedValue) != "1") {
+            entry.firstRunSequence();
             store.writeValue(ProgramEntry::kIntroducedValue, "1");
         }
     } catch (const Error& e) {

@@ -29,8 +29,8 @@ struct ProgramEntry {
 bool checksForRunningCopy(const std::vector<std::string>& arguments);
 
 // The program entry: a start that hands over to a running copy ends at once with 0; otherwise
-// the first-run screens come when the settings do not mark them as shown, then the marker is
-// set and the main window runs. A marker that cannot be read or written is shown in the error
+// the first-run screens come when there are any and the settings do not mark them as shown,
+// then the marker is set, and the main window runs. A marker that cannot be read or written is shown in the error
 // box (`desktop`) and the main window runs all the same.
 int runProgram(const std::vector<std::string>& arguments, SettingsStore& store, Desktop& desktop,
                const ProgramEntry& entry);

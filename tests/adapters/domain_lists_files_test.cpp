@@ -92,15 +92,17 @@ TEST(DomainListsFiles, UnwritableFolderGivesAnErrorNamingTheFileAndKeepsTheOldOn
     EXPECT_THROW(missingFolder.saveList(missingFolder.CleanList), vantrel::Error);
 }
 
-TEST(DomainListsFiles, UnreadableListIsTreatedAsMissing) {
+TEST(DomainListsFiles, UnreadableListIsReportedKeptAndTheOtherLoads) {
     TempDir dir;
     PosixFileSystem files;
     std::filesystem::create_directory(dir.path() + "allowed.lis");  // cannot be read as a file
     writeFile(dir.path() + "blacklist.lis", std::string("a\0b.com\r\n\xff\xfe.net", 15));
     DomainLists lists(files, dir.path());
     lists.CleanList.insertSorted("kept.com");
-    lists.LoadLists();
+    EXPECT_THROW(lists.LoadLists(), vantrel::Error);
     EXPECT_EQ(lists.CleanList.entries(), std::vector<std::string>{"kept.com"});
+    lists.SaveLists();
+    EXPECT_TRUE(std::filesystem::is_directory(dir.path() + "allowed.lis"));
     ASSERT_EQ(lists.BlackList.size(), 2u);
     EXPECT_EQ(lists.BlackList.at(0), std::string("a\0b.com", 7));
     EXPECT_EQ(lists.BlackList.at(1), "\xff\xfe.net");

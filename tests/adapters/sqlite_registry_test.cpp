@@ -112,8 +112,17 @@ TEST(SqliteRegistry, FileThatIsNoRegistryIsRefusedAndLeftUntouched) {
                      nullptr, nullptr, nullptr);
         sqlite3_close(db);
     }
+    // A table of the registry's name, but of another shape, is no registry either.
+    const std::string otherShape = dir.path() + "other-shape.db";
+    {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(otherShape.c_str(), &db), SQLITE_OK);
+        sqlite3_exec(db, "CREATE TABLE registry_values (key TEXT, name TEXT, data TEXT)", nullptr,
+                     nullptr, nullptr);
+        sqlite3_close(db);
+    }
     const auto before = folderEntries(dir.path());
-    for (const auto& path : {text, zeros, foreign}) {
+    for (const auto& path : {text, zeros, foreign, otherShape}) {
         const std::string content = readFile(path);
         expectRefused(path);
         EXPECT_EQ(readFile(path), content) << path;
@@ -286,6 +295,13 @@ TEST(SqliteRegistry, DefaultPathFollowsTheEnvironment) {
     }
     {
         ScopedEnv xdg("XDG_CONFIG_HOME", "");
+        ScopedEnv home("HOME", "/home/someone");
+        EXPECT_EQ(vantrel::sqlite::defaultRegistryPath(),
+                  "/home/someone/.config/vantrel/registry.db");
+    }
+    {
+        // A relative value is ignored, as the XDG rules say: it would give a store per folder.
+        ScopedEnv xdg("XDG_CONFIG_HOME", "relative/cfg");
         ScopedEnv home("HOME", "/home/someone");
         EXPECT_EQ(vantrel::sqlite::defaultRegistryPath(),
                   "/home/someone/.config/vantrel/registry.db");

@@ -169,7 +169,7 @@ TEST_F(DomainListsTest, ReloadsKeepOneRowPerEntryAndShowEmptyLines) {
 TEST_F(DomainListsTest, MissingOrUnreadableFilesLeaveListAndViewAsTheyAre) {
     lists.AddURLToList(lists.CleanList, "kept.com");
     files.unreadable.insert(kAllowed);
-    lists.LoadLists();
+    EXPECT_THROW(lists.LoadLists(), vantrel::Error);
     EXPECT_EQ(lists.CleanList.entries(), std::vector<std::string>{"kept.com"});
     EXPECT_EQ(lists.CleanLV.rowCount(), 1u);
     EXPECT_EQ(lists.BlackList.size(), 0u);  // no blacklist file at all
@@ -251,4 +251,29 @@ TEST_F(DomainListsTest, AMillionLinesLoadSortedWithOneRowEach) {
     EXPECT_EQ(lists.BlackList.at(1), "d1.example");
     EXPECT_TRUE(lists.BlackList.matches("HTTP://D999999.EXAMPLE/"));
     EXPECT_FALSE(lists.BlackList.matches("HTTP://D1000000.EXAMPL/"));
+}
+
+TEST_F(DomainListsTest, AFileThatExistsButCannotBeReadIsReportedAndKeptUntilItReadsAgain) {
+    files.files[kBlack] = "mine.example\r\n";
+    files.files[kAllowed] = "ok.example\r\n";
+    files.unreadable.insert(kBlack);
+    try {
+        lists.LoadLists();
+        FAIL() << "no error";
+    } catch (const vantrel::Error& e) {
+        EXPECT_NE(std::string(e.what()).find("\"" + kBlack + "\""), std::string::npos);
+    }
+    EXPECT_EQ(lists.CleanList.entries(), std::vector<std::string>{"ok.example"});
+    EXPECT_THROW(lists.AddURLToList(lists.BlackList, "ads.example"), vantrel::Error);
+    EXPECT_THROW(lists.saveList(lists.BlackList), vantrel::Error);
+    lists.SaveLists();  // the readable one is saved, the other left alone without a second word
+    EXPECT_EQ(files.files.at(kBlack), "mine.example\r\n");
+
+    // A missing file is no failure; a file that reads again is used and saved again.
+    files.unreadable.clear();
+    files.files.erase(kAllowed);
+    lists.LoadLists();
+    EXPECT_EQ(lists.BlackList.entries(), std::vector<std::string>{"mine.example"});
+    EXPECT_TRUE(lists.AddURLToList(lists.BlackList, "ads.example"));
+    EXPECT_EQ(files.files.at(kBlack), "ads.example\r\nmine.example\r\n");
 }

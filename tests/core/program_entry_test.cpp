@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "common/error.h"
 #include "platform/sim/sim_world.h"
 #include "shell/program_entry.h"
 #include "shell/vantrel_form.h"
@@ -63,6 +64,13 @@ TEST_F(ProgramEntryRun, FirstRunScreensComeOnceBeforeTheMainWindow) {
     steps.clear();
     run({});
     EXPECT_EQ(steps, (Strings{"hand-over", "main window"}));
+}
+
+TEST_F(ProgramEntryRun, WithoutFirstRunScreensNoMarkerIsWritten) {
+    ProgramEntry entry;
+    entry.runMainWindow = [] { return 0; };
+    runProgram({}, store, world.desktop, entry);
+    EXPECT_EQ(store.readValue("is_introduced"), "");
 }
 
 TEST_F(ProgramEntryRun, AMarkerThatCannotBeWrittenIsShownAndTheWindowStillRuns) {
@@ -209,6 +217,23 @@ TEST_F(FormLifeTest, SettingsThatCannotBeReadAreNotOverwrittenAtShutdown) {
     form.FormDestroy();
     EXPECT_EQ(stored("killpop"), "0");
     EXPECT_EQ(stored("vtr_key"), "81");
+}
+
+TEST_F(FormLifeTest, AListThatCannotBeReadIsNamedAndNeverWrittenOver) {
+    world.files.files["/opt/vantrel/blacklist.lis"] = "mine.example\r\n";
+    world.files.unreadable.insert("/opt/vantrel/blacklist.lis");
+    VantrelForm form(world.platform());
+    ASSERT_TRUE(form.FormCreate());
+    ASSERT_EQ(world.desktop.messages.size(), 1u);
+    EXPECT_NE(world.desktop.messages[0].text.find("\"/opt/vantrel/blacklist.lis\""),
+              std::string::npos);
+    // A hot-key add and the shutdown leave the file alone; the allowed list is saved as ever.
+    EXPECT_THROW(form.lists.AddURLToList(form.lists.BlackList, "ads.example"), Error);
+    EXPECT_EQ(form.lists.BlackList.size(), 0u);
+    form.lists.AddURLToList(form.lists.CleanList, "good.example");
+    form.FormDestroy();
+    EXPECT_EQ(world.files.files.at("/opt/vantrel/blacklist.lis"), "mine.example\r\n");
+    EXPECT_EQ(world.files.files.at("/opt/vantrel/allowed.lis"), "good.example\r\n");
 }
 
 TEST_F(FormLifeTest, ShutdownSavesSettingsAndListsAndReleasesTheDesktop) {

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "common/error.h"
+#include "platform/posix/xdg_autostart.h"
 
 namespace vantrel::sqlite {
 namespace {
@@ -46,6 +47,7 @@ std::string fileNameForSqlite(const std::string& path) {
 }
 
 constexpr const char* kValuesTable = "registry_values";
+constexpr const char* kKeysTable = "registry_keys";
 constexpr std::chrono::milliseconds kBusyTimeout{5000};
 
 // A failure because another connection held the file: worth trying again while opening.
@@ -105,7 +107,8 @@ void SqliteRegistry::prepareFile() {
 }
 
 // Reading the schema reads the file header, so a file that is not a database fails here, before
-// anything is written. The database of some other program is refused rather than extended.
+// anything is written. The database of some other program is refused rather than extended, and
+// so is a registry table of another shape, which no statement of this program could use.
 void SqliteRegistry::checkIsRegistry() {
     Statement tables(db_.get(), "SELECT name FROM sqlite_master WHERE type = 'table'");
     if (!tables.ok()) fail("use");
@@ -114,12 +117,30 @@ void SqliteRegistry::checkIsRegistry() {
     int rc;
     while ((rc = tables.step()) == SQLITE_ROW) {
         anyTable = true;
-        registryTable = registryTable || tables.column(0) == kValuesTable;
+        const std::string table = tables.column(0);
+        registryTable = registryTable || table == kValuesTable;
+        if (table == kValuesTable || table == kKeysTable) checkColumns(table);
     }
     if (rc != SQLITE_DONE) fail("use");
     if (anyTable && !registryTable) {
         throw Error("Cannot use registry file \"" + path_ +
                     "\": it is a database without registry values");
+    }
+}
+
+void SqliteRegistry::checkColumns(const std::string& table) {
+    Statement columns(db_.get(), "SELECT name FROM pragma_table_info(?1) ORDER BY cid");
+    if (!columns.ok()) fail("use");
+    columns.bind(1, table);
+    std::string found;
+    int rc;
+    while ((rc = columns.step()) == SQLITE_ROW)
+        found += (found.empty() ? "" : ",") + columns.column(0);
+    if (rc != SQLITE_DONE) fail("use");
+    const std::string expected = table == kValuesTable ? "key,name,value" : "key";
+    if (found != expected) {
+        throw Error("Cannot use registry file \"" + path_ + "\": its table " + table +
+                    " has the columns (" + found + "), not (" + expected + ")");
     }
 }
 
@@ -211,14 +232,7 @@ std::string defaultRegistryPath() {
     if (const char* explicitPath = std::getenv("VANTREL_REGISTRY"); explicitPath && *explicitPath) {
         return explicitPath;
     }
-    std::string config;
-    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg) {
-        config = xdg;
-    } else {
-        const char* home = std::getenv("HOME");
-        config = std::string(home ? home : ".") + "/.config";
-    }
-    return config + "/vantrel/registry.db";
+    return posix::XdgAutostart::userConfigHome() + "/vantrel/registry.db";
 }
 
 }  // namespace vantrel::sqlite

@@ -35,6 +35,7 @@ class SqliteRegistry : public RegistryStore {
     [[noreturn]] void fail(const std::string& what) const;
     void exec(const char* sql, const char* what);
     void checkIsRegistry();
+    void checkColumns(const std::string& table);
     void prepareFile();
 
     std::string path_;
@@ -42,7 +43,8 @@ class SqliteRegistry : public RegistryStore {
     std::unique_ptr<sqlite3, Close> db_;
 };
 
-// $VANTREL_REGISTRY when set, else $XDG_CONFIG_HOME/vantrel/registry.db (~/.config when unset).
+// $VANTREL_REGISTRY when set, else $XDG_CONFIG_HOME/vantrel/registry.db (~/.config when it is
+// unset or not an absolute path).
 std::string defaultRegistryPath();
 
 }  // namespace vantrel::sqlite
