@@ -62,10 +62,13 @@ ListViewTable::ListViewTable(ListView& view, QStringList headers, Handlers handl
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 2);
     horizontalHeader()->setHighlightSections(false);
     horizontalHeader()->setStretchLastSection(true);
-    connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this,
-            [this](const QModelIndex& current) {
-                if (!following_) view_.select(current.isValid() ? current.row() : -1);
-            });
+    // Only a selected row is the model's: Qt also moves its current row by itself (to the first
+    // row when the list takes the focus), which selects nothing.
+    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        if (following_) return;
+        const QModelIndexList rows = selectionModel()->selectedRows();
+        view_.select(rows.isEmpty() ? -1 : rows.first().row());
+    });
     follow();
 }
 
@@ -83,6 +86,12 @@ void ListViewTable::follow() {
         }
     }
     following_ = false;
+}
+
+void ListViewTable::focusInEvent(QFocusEvent* event) {
+    QTableView::focusInEvent(event);
+    // No row is marked as current that the user did not choose.
+    if (view_.selected() < 0) selectionModel()->setCurrentIndex({}, QItemSelectionModel::NoUpdate);
 }
 
 void ListViewTable::keyPressEvent(QKeyEvent* event) {

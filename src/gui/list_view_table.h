@@ -47,6 +47,7 @@ class ListViewTable : public QTableView {
     ListViewModel& listModel() { return model_; }
 
   protected:
+    void focusInEvent(QFocusEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;

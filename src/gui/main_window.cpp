@@ -62,6 +62,7 @@ MainWindow::MainWindow(VantrelForm& form)
     font.setStretch(QFont::SemiCondensed);
     setFont(font);
     setMouseTracking(true);
+    qApp->installEventFilter(this);
 
     // Pointer moves over the skin, a page or a group box reach the window: they end hovers.
     auto* skinPicture = new QLabel(this);
@@ -249,6 +250,19 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     // Only the close button (with its question) or a failed start ends the program.
     event->ignore();
     forward([this] { form_.application.IBtnCloseClick(); });
+}
+
+void MainWindow::endSession() {
+    if (closing_) return;
+    if (sessionEnd_) sessionEnd_();
+    forward([this] { form_.application.close(); });
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    // The application's quit, sent by the session manager or the system, would reach the close
+    // handling below and meet the close question.
+    if (watched == qApp && event->type() == QEvent::Quit) endSession();
+    return QWidget::eventFilter(watched, event);
 }
 
 void MainWindow::changeEvent(QEvent* event) {

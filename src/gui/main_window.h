@@ -45,6 +45,12 @@ class MainWindow : public QWidget {
     LogPage& logPage() const { return *log_; }
     AboutPage& aboutPage() const { return *about_; }
 
+    // An end the user did not start from the window: the session ends, or the system asks the
+    // program to quit. The program ends in order, without the close question; `onEnd` runs
+    // first (by default nothing more happens).
+    void setSessionEndHandler(std::function<void()> onEnd) { sessionEnd_ = std::move(onEnd); }
+    void endSession();
+
     // Pointer events of the image items.
     void itemPressed(int index);
     void itemReleased(int index, bool inside);
@@ -57,6 +63,7 @@ class MainWindow : public QWidget {
     void mouseMoveEvent(QMouseEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     void itemClicked(int index);
@@ -69,6 +76,7 @@ class MainWindow : public QWidget {
     void closeMainWindow();
 
     VantrelForm& form_;
+    std::function<void()> sessionEnd_;
     RgbImage skinPixels_;
     OptionsPage* options_;
     DomainListPage* allowed_;

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <QGuiApplication>
 #include <QIcon>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QSystemTrayIcon>
 
 #include "platform/qt/qt_desktop.h"
@@ -108,4 +110,47 @@ TEST(QtDesktop, AtomsAreStablePerName) {
     EXPECT_EQ(desktop.foregroundWindow(), 0u);  // until the browser adapter is wired in
     desktop.setForegroundWindowSource([] { return WindowHandle{42}; });
     EXPECT_EQ(desktop.foregroundWindow(), 42u);
+}
+
+TEST(QtDesktop, BoxesOpenInTheMiddleOfTheWindowOrOfTheScreenWhenItIsHidden) {
+    QtDesktop desktop;
+    QWidget window;
+    window.setGeometry(40, 30, 500, 300);
+    desktop.setMainWindow(&window);
+    QPoint centre;
+    desktop.setMessageBoxRunner([&](QMessageBox& box) {
+        box.show();
+        centre = box.frameGeometry().center();
+        box.hide();
+        return int(QMessageBox::Ok);
+    });
+    const QPoint screenCentre = QGuiApplication::primaryScreen()->availableGeometry().center();
+    desktop.messageBox("Cannot write file \"x\"", "Vantrel", MessageBoxKind::Error);
+    EXPECT_LE((centre - screenCentre).manhattanLength(), 16);
+
+    window.show();
+    desktop.messageBox("Cannot write file \"x\"", "Vantrel", MessageBoxKind::Error);
+    EXPECT_LE((centre - window.frameGeometry().center()).manhattanLength(), 16);
+    window.hide();
+}
+
+TEST(QtDesktop, AnEndNobodyWatchesReportsOnStandardErrorWithoutABox) {
+    QtDesktop desktop;
+    int boxes = 0;
+    desktop.setMessageBoxRunner([&](QMessageBox&) {
+        ++boxes;
+        return int(QMessageBox::Ok);
+    });
+    desktop.reportOnStandardError();
+    EXPECT_EQ(desktop.messageBox("Update?", "Vantrel", MessageBoxKind::Question),
+              MessageBoxAnswer::No);
+    EXPECT_FALSE(desktop.reportedAnError());
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(desktop.messageBox("Cannot write file \"/x/allowed.lis\"\rDisk full", "Vantrel",
+                                 MessageBoxKind::Error),
+              MessageBoxAnswer::Ok);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "Vantrel: Cannot write file \"/x/allowed.lis\"\nDisk full\n");
+    EXPECT_TRUE(desktop.reportedAnError());
+    EXPECT_EQ(boxes, 0);
 }

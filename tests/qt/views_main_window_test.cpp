@@ -231,3 +231,46 @@ TEST(MainWindowView, ClosingAsksFirstAndMinimiseGoesToTheTrayOrTheTaskbar) {
     EXPECT_FALSE(w.window.isVisible());
     EXPECT_TRUE(w.form.application.closed());
 }
+
+TEST(MainWindowView, AfterCancelNoRowIsSelectedAndDeleteRemovesNothing) {
+    ShownWindow w;
+    for (const char* domain : {"aaa.example", "bbb.example", "ccc.example"}) {
+        w.form.lists.AddURLToList(w.form.lists.CleanList, domain);
+    }
+    w.clickItem(kITabList);
+    gui::ListViewTable* table = w.window.allowedPage().table();
+    w.window.follow();
+    const QRect second = table->visualRect(table->model()->index(1, 0));
+    w.click(table->viewport()->mapTo(&w.window, second.center()));
+    ASSERT_EQ(w.form.lists.CleanLV.selected(), 1);
+    QTest::keyClick(table, Qt::Key_Delete);
+    ASSERT_EQ(w.form.lists.CleanList.size(), 2u);
+    w.clickItem(kIBtnCancel);  // brings the deleted entry back from the file
+    w.clickItem(kITabList);
+    ASSERT_EQ(w.form.lists.CleanList.size(), 3u);
+    // The user comes back to the list with the keyboard.
+    w.form.application.restoreapplication();
+    w.window.activateWindow();
+    QApplication::processEvents();
+    w.window.allowedPage().editBox()->setFocus(Qt::TabFocusReason);
+    table->setFocus(Qt::TabFocusReason);
+    QApplication::processEvents();
+    ASSERT_TRUE(table->hasFocus());
+    EXPECT_EQ(w.form.lists.CleanLV.selected(), -1);
+    EXPECT_FALSE(table->selectionModel()->hasSelection());
+    EXPECT_FALSE(table->currentIndex().isValid());
+    QTest::keyClick(table, Qt::Key_Delete);
+    EXPECT_EQ(w.form.lists.CleanList.size(), 3u);
+}
+
+TEST(MainWindowView, TheSessionsEndClosesWithoutTheQuestion) {
+    ShownWindow w;
+    int ends = 0;
+    w.window.setSessionEndHandler([&] { ++ends; });
+    QEvent quit(QEvent::Quit);
+    QCoreApplication::sendEvent(qApp, &quit);
+    EXPECT_EQ(ends, 1);
+    EXPECT_TRUE(w.form.application.closed());
+    EXPECT_TRUE(w.world.desktop.messages.empty());  // no "Are you sure" question
+    EXPECT_FALSE(w.window.isVisible());
+}

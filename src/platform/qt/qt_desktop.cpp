@@ -8,9 +8,11 @@
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QMessageBox>
+#include <QScreen>
 #include <QSystemTrayIcon>
 #include <QTemporaryDir>
 #include <QUrl>
+#include <cstdio>
 #include <map>
 
 #include "platform/qt/canberra_sound.h"
@@ -43,6 +45,35 @@ QString messageText(const std::string& text) {
     result.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     return result;
 }
+
+// Boxes open in the middle of the main window, or of the screen while the window is hidden
+// (window managers otherwise leave them at the top-left corner). A box settles its size only as
+// it is shown, so it is placed again on every resize until then.
+class Centring : public QObject {
+  public:
+    Centring(QWidget& box, const QWidget* mainWindow) : QObject(&box), box_(box) {
+        if (mainWindow != nullptr && mainWindow->isVisible() && !mainWindow->isMinimized()) {
+            area_ = mainWindow->frameGeometry();
+        } else if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+            area_ = screen->availableGeometry();
+        }
+        box.installEventFilter(this);
+        place();
+    }
+
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Resize) place();
+        return false;
+    }
+
+  private:
+    void place() {
+        if (area_.isValid()) box_.move(area_.center() - box_.rect().center());
+    }
+
+    QWidget& box_;
+    QRect area_;
+};
 
 class HotKeyFilter : public QAbstractNativeEventFilter {
   public:
@@ -90,6 +121,9 @@ struct QtDesktop::Impl {
     std::function<void(int)> trayHandler;
     std::function<int(QMessageBox&)> runner = [](QMessageBox& box) { return box.exec(); };
     QWidget* mainWindow = nullptr;
+    bool toStandardError = false;
+    bool reportedAnError = false;
+    bool displayGone = false;
     x11::X11Keyboard keyboard;
     HotKeyFilter filter;
     QTemporaryDir soundDir;  // private to this user, removed at exit
@@ -137,6 +171,15 @@ void QtDesktop::setMainWindow(QWidget* window) {
 void QtDesktop::setMessageBoxRunner(std::function<int(QMessageBox&)> runner) {
     impl_->runner = std::move(runner);
 }
+void QtDesktop::reportOnStandardError() {
+    impl_->toStandardError = true;
+}
+bool QtDesktop::reportedAnError() const {
+    return impl_->reportedAnError;
+}
+void QtDesktop::forgetDisplay() {
+    impl_->displayGone = true;
+}
 
 WindowHandle QtDesktop::foregroundWindow() {
     return impl_->foreground ? impl_->foreground() : 0;
@@ -156,10 +199,12 @@ bool QtDesktop::registerHotKey(int id, int modifiers, int keyCode) {
 }
 
 void QtDesktop::unregisterHotKey(int id) {
+    if (impl_->displayGone) return;
     impl_->keyboard.ungrab(id);
 }
 
 bool QtDesktop::trayAdd(TrayIcon icon, const std::string& tip) {
+    if (impl_->displayGone) return false;
     // Adding an entry that exists changes nothing, as with the shell's tray.
     if (impl_->tray.isVisible()) return false;
     impl_->tray.setIcon(impl_->icons[icon]);
@@ -170,12 +215,13 @@ bool QtDesktop::trayAdd(TrayIcon icon, const std::string& tip) {
 }
 
 bool QtDesktop::trayModify(TrayIcon icon) {
-    if (!impl_->tray.isVisible()) return false;
+    if (impl_->displayGone || !impl_->tray.isVisible()) return false;
     impl_->tray.setIcon(impl_->icons[icon]);
     return true;
 }
 
 void QtDesktop::trayDelete() {
+    if (impl_->displayGone) return;
     impl_->tray.hide();
 }
 
@@ -201,6 +247,13 @@ void QtDesktop::openUrl(const std::string& url) {
 
 MessageBoxAnswer QtDesktop::messageBox(const std::string& text, const std::string& caption,
                                        MessageBoxKind kind) {
+    if (impl_->toStandardError) {
+        std::fprintf(stderr, "%s: %s\n", caption.c_str(),
+                     messageText(text).toLocal8Bit().constData());
+        if (kind == MessageBoxKind::Error) impl_->reportedAnError = true;
+        if (kind == MessageBoxKind::Question) return MessageBoxAnswer::No;
+        return kind == MessageBoxKind::Confirm ? MessageBoxAnswer::Cancel : MessageBoxAnswer::Ok;
+    }
     QMessageBox box(impl_->mainWindow);
     box.setText(messageText(text));
     box.setWindowTitle(messageText(caption));
@@ -227,6 +280,7 @@ MessageBoxAnswer QtDesktop::messageBox(const std::string& text, const std::strin
             box.setEscapeButton(QMessageBox::Cancel);
             break;
     }
+    new Centring(box, impl_->mainWindow);
     switch (impl_->runner(box)) {
         case QMessageBox::Yes:
             return MessageBoxAnswer::Yes;

@@ -33,6 +33,14 @@ class QtDesktop : public Desktop {
     void setMainWindow(QWidget* window);
     // Shows a configured box and returns the button pressed; tests replace QMessageBox::exec.
     void setMessageBoxRunner(std::function<int(QMessageBox&)> runner);
+    // For an end nobody started from the window (the session ends, the display is gone): from
+    // now on no box is shown or waited for; each text goes to standard error instead, questions
+    // are answered No and confirmations Cancel.
+    void reportOnStandardError();
+    // True when an error was reported on standard error.
+    bool reportedAnError() const;
+    // The display is gone: the tray and hot-key calls do nothing from now on.
+    void forgetDisplay();
 
     WindowHandle foregroundWindow() override;
     bool controlKeyDown() override;

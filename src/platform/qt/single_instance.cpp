@@ -1,7 +1,10 @@
 #include "platform/qt/single_instance.h"
 
+#include <sys/socket.h>
 #include <unistd.h>
+
 #include <QLocalSocket>
+#include <optional>
 
 namespace vantrel::qt {
 
@@ -10,61 +13,130 @@ namespace {
 constexpr char kHandOver[] = "1025\n";
 constexpr char kTaken[] = "ok\n";
 constexpr qsizetype kMaxMessage = 64;
+// Connections served at once, and how long one may stay without its message.
+constexpr int kMaxClients = 4;
+constexpr int kIdleMs = 2000;
+constexpr int kListenRetryMs = 1000;
+
+// The user of the process at the other end of a connected local socket.
+std::optional<uid_t> peerUser(qintptr socket) {
+    ucred credentials{};
+    socklen_t length = sizeof credentials;
+    if (::getsockopt(int(socket), SOL_SOCKET, SO_PEERCRED, &credentials, &length) != 0) {
+        return std::nullopt;
+    }
+    return credentials.uid;
+}
+
+bool ownUser(qintptr socket) {
+    return peerUser(socket) == ::getuid();
+}
+
+// ":0.0" and ":0" are one display; the screen number is left out.
+QString displayName() {
+    QString display = qEnvironmentVariable("DISPLAY");
+    if (display.isEmpty()) display = qEnvironmentVariable("WAYLAND_DISPLAY");
+    const qsizetype colon = display.lastIndexOf(QLatin1Char(':'));
+    const qsizetype dot = display.lastIndexOf(QLatin1Char('.'));
+    if (colon >= 0 && dot > colon) display.truncate(dot);
+    return display;
+}
+
 }  // namespace
 
-QString SingleInstance::nameForCurrentUser() {
-    return QStringLiteral("TVantrelForm-%1").arg(::getuid());
+QString SingleInstance::nameForThisSession() {
+    return QStringLiteral("TVantrelForm-%1-%2").arg(::getuid()).arg(displayName());
 }
 
 SingleInstance::SingleInstance(QString name) : name_(std::move(name)) {
     // Not UserAccessOption: with it a second listen() silently takes a live server's name.
     server_.setSocketOptions(QLocalServer::AbstractNamespaceOption);
+    // Connections beyond these wait in the kernel's queue, holding no file of this process.
+    server_.setMaxPendingConnections(kMaxClients);
+    keepListening_.setInterval(kListenRetryMs);
+    QObject::connect(&keepListening_, &QTimer::timeout, &server_, [this] {
+        if (!server_.isListening()) tryListen();
+    });
+    QObject::connect(&server_, &QLocalServer::newConnection, &server_,
+                     [this] { takeConnections(); });
 }
 
 SingleInstance::~SingleInstance() {
+    keepListening_.stop();
+    server_.disconnect();
+    for (QLocalSocket* client : server_.findChildren<QLocalSocket*>()) {
+        client->disconnect();
+        delete client;
+    }
     server_.close();
 }
 
-bool SingleInstance::handOverToRunningCopy(int timeoutMs) const {
+SingleInstance::HandOver SingleInstance::handOverToRunningCopy(int connectMs, int answerMs) const {
     QLocalSocket socket;
     socket.setSocketOptions(QLocalSocket::AbstractNamespaceOption);
     socket.connectToServer(name_);
-    if (!socket.waitForConnected(timeoutMs)) return false;
+    if (!socket.waitForConnected(connectMs)) return HandOver::NoCopy;
+    // Another user's listener on the name is not this user's copy, and is told nothing.
+    if (!ownUser(socket.socketDescriptor())) return HandOver::NoCopy;
     socket.write(kHandOver);
-    if (!socket.waitForBytesWritten(timeoutMs)) return false;
+    // From here on the copy is known to run: whatever it answers, this start must not become a
+    // second copy.
+    if (!socket.waitForBytesWritten(answerMs)) return HandOver::Unanswered;
     QByteArray answer;
     while (!answer.contains('\n') && answer.size() < kMaxMessage) {
-        if (!socket.waitForReadyRead(timeoutMs)) break;
+        if (!socket.waitForReadyRead(answerMs)) break;
         answer += socket.readAll();
     }
-    return answer == kTaken;
+    return answer == kTaken ? HandOver::Taken : HandOver::Unanswered;
 }
 
 bool SingleInstance::listen(std::function<void()> onHandOver) {
     onHandOver_ = std::move(onHandOver);
-    if (!server_.listen(name_)) return false;
-    QObject::connect(&server_, &QLocalServer::newConnection, &server_, [this] {
-        while (QLocalSocket* client = server_.nextPendingConnection()) {
-            QObject::connect(client, &QLocalSocket::disconnected, client, &QObject::deleteLater);
-            QObject::connect(client, &QLocalSocket::readyRead, client, [this, client] {
-                // Anything but the one short message is dropped: the socket is open to every
-                // process of this user.
-                if (client->bytesAvailable() > kMaxMessage) {
-                    client->abort();
-                    return;
-                }
-                if (!client->canReadLine()) return;
-                if (client->readLine() != kHandOver) {
-                    client->abort();
-                    return;
-                }
-                if (onHandOver_) onHandOver_();
-                client->write(kTaken);
-                client->disconnectFromServer();
-            });
-        }
+    keepListening_.start();
+    return tryListen();
+}
+
+bool SingleInstance::tryListen() {
+    server_.close();
+    return server_.listen(name_);
+}
+
+void SingleInstance::takeConnections() {
+    // A failed accept (out of files) closes the server; it listens again at the next retry. Qt
+    // must not be asked for connections meanwhile.
+    while (clients_ < kMaxClients && server_.isListening() && server_.hasPendingConnections()) {
+        serve(server_.nextPendingConnection());
+    }
+}
+
+void SingleInstance::serve(QLocalSocket* client) {
+    if (!ownUser(client->socketDescriptor())) {
+        client->abort();
+        client->deleteLater();
+        return;
+    }
+    ++clients_;
+    QObject::connect(client, &QObject::destroyed, &server_, [this] {
+        --clients_;
+        takeConnections();
     });
-    return true;
+    QObject::connect(client, &QLocalSocket::disconnected, client, &QObject::deleteLater);
+    QTimer::singleShot(kIdleMs, client, [client] { client->abort(); });
+    QObject::connect(client, &QLocalSocket::readyRead, client, [this, client] {
+        // Anything but the one short message is dropped.
+        if (client->bytesAvailable() > kMaxMessage) {
+            client->abort();
+            return;
+        }
+        if (!client->canReadLine()) return;
+        if (client->readLine() != kHandOver) {
+            client->abort();
+            return;
+        }
+        if (onHandOver_) onHandOver_();
+        client->write(kTaken);
+        client->disconnectFromServer();
+    });
 }
 
 }  // namespace vantrel::qt

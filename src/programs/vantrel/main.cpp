@@ -3,8 +3,11 @@
 #include <QApplication>
 #include <QCursor>
 #include <QScreen>
+#include <QSessionManager>
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <utility>
 
 #include "common/error.h"
 #include "gui/main_window.h"
@@ -18,6 +21,7 @@
 #include "platform/qt/qt_event_loop.h"
 #include "platform/qt/single_instance.h"
 #include "platform/sqlite/sqlite_registry.h"
+#include "programs/vantrel/display_check.h"
 #include "programs/vantrel/first_start.h"
 #include "programs/vantrel/fixed_page_browser.h"
 #include "programs/vantrel/termination_signal.h"
@@ -49,9 +53,21 @@ void centre(QWidget& window) {
     window.move(screen.center() - window.rect().center());
 }
 
+// Qt ends the process with exit(1) when the connection to the display breaks. While the main
+// window runs, this holds the shutdown that must still save what the program holds.
+std::function<void()> shutdownAtExit;
+
+void runShutdownAtExit() {
+    if (auto shutdown = std::exchange(shutdownAtExit, {})) shutdown();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (const auto missing = missingDisplay()) {
+        std::fprintf(stderr, "%s\n", missing->c_str());
+        return 1;
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(VantrelForm::kTitle));
     // The window lives in the tray: closing a message box while it is hidden must not end the
@@ -59,18 +75,29 @@ int main(int argc, char** argv) {
     QApplication::setQuitOnLastWindowClosed(false);
 
     qt::QtDesktop desktop;
+    // Any failure of the settings store at the start is shown once and ends the program; the
+    // file is left as it is.
+    const std::string registryPath = sqlite::defaultRegistryPath();
     std::unique_ptr<sqlite::SqliteRegistry> registry;
+    Configuration configuration;
     try {
-        registry = std::make_unique<sqlite::SqliteRegistry>(sqlite::defaultRegistryPath());
+        registry = std::make_unique<sqlite::SqliteRegistry>(registryPath);
+        configuration = SettingsStore(*registry).loadConfiguration();
     } catch (const Error& e) {
-        desktop.messageBox(e.what(), VantrelForm::kTitle, MessageBoxKind::Error);
+        desktop.messageBox(std::string(e.what()) + "\r\rTo start again with new settings, move \"" +
+                               registryPath + "\" aside (rename it), then start Vantrel.",
+                           VantrelForm::kTitle, MessageBoxKind::Error);
         return 1;
     }
     SettingsStore store(*registry);
-    qt::SingleInstance instance(qt::SingleInstance::nameForCurrentUser());
+    qt::SingleInstance instance(qt::SingleInstance::nameForThisSession());
 
     ProgramEntry entry;
-    entry.handOverToRunningCopy = [&] { return instance.handOverToRunningCopy(); };
+    // A copy that is busy for a while is still the running copy: this start never becomes a
+    // second one.
+    entry.handOverToRunningCopy = [&] {
+        return instance.handOverToRunningCopy() != qt::SingleInstance::HandOver::NoCopy;
+    };
     entry.firstRunSequence = [&] { runFirstStart(store, desktop); };
     entry.runMainWindow = [&] {
         qt::QtEventLoop loop;
@@ -78,7 +105,6 @@ int main(int argc, char** argv) {
         posix::PosixProgramProcess process;
         const std::string executable = posix::XdgAutostart::runningExecutable();
         const std::string programFolder = programFolderOf(executable);
-        const Configuration configuration = store.loadConfiguration();
         std::unique_ptr<BrowserShell> browsers;
         if (auto standIn = browserStandIn()) {
             desktop.setForegroundWindowSource(
@@ -110,8 +136,25 @@ int main(int argc, char** argv) {
             window.raise();
             trayMenu.open(QCursor::pos());
         });
-        // Ending the session ends the program as closing it does, without the question.
-        onTerminationSignal([&] { form.application.close(); });
+        // An end nobody started from the window (SIGTERM, Ctrl+C, the session's end, a lost
+        // display) shuts down as closing does, without the question and without waiting on a
+        // box: failures go to standard error, and the exit status is then 1.
+        bool unattended = false;
+        const auto endUnattended = [&] {
+            unattended = true;
+            desktop.reportOnStandardError();
+        };
+        window.setSessionEndHandler(endUnattended);
+        onTerminationSignal([&] { window.endSession(); });
+        QObject::connect(qApp, &QGuiApplication::commitDataRequest, &window,
+                         [&](QSessionManager&) { window.endSession(); });
+        static const bool atExitSet = std::atexit(runShutdownAtExit) == 0;
+        (void)atExitSet;
+        shutdownAtExit = [&] {
+            desktop.forgetDisplay();
+            endUnattended();
+            form.FormDestroy();
+        };
         // A later start (the browser button) hands over: the front site goes to the blacklist.
         instance.listen([&] { form.hotKeys.browserButtonMessage(); });
 
@@ -119,12 +162,13 @@ int main(int argc, char** argv) {
         centre(window);
         window.show();
         if (!form.application.closed()) QApplication::exec();
+        shutdownAtExit = {};
         form.FormDestroy();
         desktop.setMainWindow(nullptr);
         desktop.setTrayHandler({});
         desktop.setHotKeyHandler({});
         desktop.setForegroundWindowSource({});
-        return 0;
+        return unattended && desktop.reportedAnError() ? 1 : 0;
     };
     return runProgram(std::vector<std::string>(argv + 1, argv + argc), store, desktop, entry);
 }

@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <cstdio>
 #include <functional>
 #include <map>
 #include <optional>
@@ -44,8 +45,10 @@ inline QString readAll(const QString& path) {
 // before the start) can point at a browser of the test's own.
 class Program {
   public:
+    // `prepare` runs on the program's folder before the start.
     explicit Program(const QString& browser,
-                     const std::map<std::string, std::string>& settings = {}) {
+                     const std::map<std::string, std::string>& settings = {},
+                     const std::function<void(const QDir& folder)>& prepare = {}) {
         programPath_ = dir_.filePath(QStringLiteral("vantrel"));
         QFile::copy(QStringLiteral(VANTREL_PATH), programPath_);
         // A later start unless the test asks for the first: the first-run screens wait for the
@@ -56,6 +59,7 @@ class Program {
         for (const auto& [name, value] : settings) {
             registry().writeValue(vantrel::SettingsStore::kKey, name, value);
         }
+        if (prepare) prepare(QDir(dir_.path()));
         environment_ = QProcessEnvironment::systemEnvironment();
         environment_.insert(QStringLiteral("VANTREL_REGISTRY"), file("registry.db"));
         environment_.insert(QStringLiteral("XDG_CONFIG_HOME"), file("config"));
@@ -63,7 +67,11 @@ class Program {
         if (!browser.isEmpty()) environment_.insert(QStringLiteral("VANTREL_BROWSER"), browser);
         environment_.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
         process_.setProcessEnvironment(environment_);
-        process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        QObject::connect(&process_, &QProcess::readyReadStandardError, [this] {
+            const QByteArray text = process_.readAllStandardError();
+            errors_ += QString::fromLocal8Bit(text);
+            std::fputs(text.constData(), stderr);  // still seen when a test fails
+        });
         process_.start(programPath_, {});
     }
     ~Program() {
@@ -96,10 +104,22 @@ class Program {
             .section('\n', 0, 0);
     }
     // SIGTERM, as the session's end sends it; true when the program then ended normally with 0.
-    bool terminate() {
+    bool terminate() { return terminated() == 0; }
+    // SIGTERM; the exit status, or none when the program did not end normally in time.
+    std::optional<int> terminated() {
         process_.terminate();
-        return process_.waitForFinished(30000) && process_.exitStatus() == QProcess::NormalExit &&
-               process_.exitCode() == 0;
+        return ended();
+    }
+    // The exit status once the program has ended by itself, or none.
+    std::optional<int> ended(int ms = 30000) {
+        if (!runUntil([&] { return process_.state() == QProcess::NotRunning; }, ms)) return {};
+        if (process_.exitStatus() != QProcess::NormalExit) return {};
+        return process_.exitCode();
+    }
+    // What the program wrote on standard error so far.
+    QString errors() {
+        QCoreApplication::processEvents();
+        return errors_;
     }
     // A stored setting; empty when there is none.
     QString storedValue(const char* name) const {
@@ -118,4 +138,5 @@ class Program {
     QString programPath_;
     QProcessEnvironment environment_;
     QProcess process_;
+    QString errors_;
 };
