@@ -106,6 +106,9 @@ TEST(ProgramEnd, ALostDisplayStillSavesTheCountAndTheLists) {
 TEST(ProgramEnd, ASettingsStoreOfAnotherShapeIsShownOnceAndLeftAsItWas) {
     QByteArray before;
     Program program(QString(), {}, [&](const QDir& folder) {
+        for (const char* name : {"registry.db", "registry.db-wal", "registry.db-shm"}) {
+            QFile::remove(folder.filePath(QString::fromLatin1(name)));
+        }
         sqlite3* db = nullptr;
         sqlite3_open(folder.filePath(QStringLiteral("registry.db")).toUtf8().constData(), &db);
         sqlite3_exec(db, "CREATE TABLE registry_values (key TEXT, name TEXT, data TEXT)", nullptr,
