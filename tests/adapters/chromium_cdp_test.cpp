@@ -235,21 +235,36 @@ TEST(PlaceholderImages, OnlyPlaceholderFilesOfTheProgramFolderBecomeDataUrls) {
 
 TEST(PageScripts, SnapshotParsingToleratesOddValues) {
     const Json value = Json::parse(R"({
-        "url": "http://a/", "toolbar": false, "menubar": true, "body": "<body></body>",
-        "images": [["http://a/x.gif", 468, 60], ["short"], 5, [null, "w", 1.5]],
-        "links": [[true, "http://a/l"], [false, "http://a/area"], [1], "x"]})");
+        "url": "http://a/", "body": "<body><a href=\"/l\"></a></body>",
+        "images": [["http://a/x.gif", 468, 60, 6, 4], ["short"], 5, [null, "w", 1.5, -1, 0],
+                   ["y", 1, 1, 30, 5], ["z", 1, 1, 3, 99], ["u", 1, 1, "6", 1]],
+        "links": [[true, "/l", 15, 2], [false, "http://a/area"], [1], "x"]})");
     const auto s = parseSnapshot(value);
     EXPECT_EQ(s.url, "http://a/");
-    EXPECT_FALSE(s.toolbarVisible);
-    ASSERT_EQ(s.images.size(), 2u);
+    ASSERT_EQ(s.images.size(), 5u);
     EXPECT_EQ(s.images[0].width, 468);
+    EXPECT_EQ(s.images[0].inMarkup.start, 6u);
+    EXPECT_EQ(s.images[0].inMarkup.length, 4u);
     EXPECT_EQ(s.images[1].src, "");
     EXPECT_EQ(s.images[1].width, 0);
+    // Places that are none, past the markup's end, or not numbers.
+    for (size_t i = 1; i < 5; ++i) {
+        EXPECT_EQ(s.images[i].inMarkup.start, DocumentSnapshot::Place::kNone) << i;
+    }
     ASSERT_EQ(s.links.size(), 2u);
     EXPECT_TRUE(s.links[0].isAnchor);
+    EXPECT_EQ(s.links[0].inMarkup.start, 15u);
     EXPECT_FALSE(s.links[1].isAnchor);
+    EXPECT_EQ(s.links[1].inMarkup.start, DocumentSnapshot::Place::kNone);
     EXPECT_TRUE(parseSnapshot(Json()).images.empty());
     EXPECT_TRUE(parseSnapshot(Json::parse(R"({"images": "x", "url": 5})")).url.empty());
+}
+
+TEST(PageScripts, AttributeValuesAreEscapedAsTheBrowserWritesThem) {
+    EXPECT_EQ(escapeAttribute("/a?x=1&y=\"2\"<b>\xC2\xA0"
+                              "c\xC2"),
+              "/a?x=1&amp;y=&quot;2&quot;&lt;b&gt;&nbsp;c\xC2");
+    EXPECT_EQ(escapeAttribute("plain"), "plain");
 }
 
 }  // namespace

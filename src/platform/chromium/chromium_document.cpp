@@ -20,8 +20,23 @@ DocumentSnapshot::Link& ChromiumDocument::link(size_t index) {
     return snapshot_.links[index];
 }
 
+void ChromiumDocument::rewriteInMarkup(DocumentSnapshot::Place& place, const std::string& text) {
+    if (place.start == DocumentSnapshot::Place::kNone) return;
+    const size_t start = place.start, old = place.length;
+    snapshot_.bodyOuterHTML.replace(start, old, text);
+    place.length = text.size();
+    auto shift = [&](DocumentSnapshot::Place& p) {
+        if (p.start != DocumentSnapshot::Place::kNone && p.start > start) {
+            p.start = p.start + text.size() - old;
+        }
+    };
+    for (auto& i : snapshot_.images) shift(i.inMarkup);
+    for (auto& l : snapshot_.links) shift(l.inMarkup);
+}
+
 void ChromiumDocument::setImageSrc(size_t index, const std::string& src) {
     image(index).src = src;
+    rewriteInMarkup(image(index).inMarkup, escapeAttribute(src));
     // A placeholder of the program folder is shown from its bytes; the page keeps the
     // engine's address beside it so that a later snapshot reads that address back.
     const std::string shown = placeholders_ ? placeholders_->dataUrlFor(src) : std::string();
@@ -56,7 +71,8 @@ std::string ChromiumDocument::linkHref(size_t index) {
 void ChromiumDocument::setLinkHref(size_t index, const std::string& href) {
     auto& l = link(index);
     if (!l.isAnchor) throw BrowserError("not an anchor");
-    l.href = href;
+    l.href = escapeAttribute(href);
+    rewriteInMarkup(l.inMarkup, l.href);
     queue({PageWrite::Kind::LinkHref, index, href, 0, {}});
 }
 

@@ -12,7 +12,8 @@
 namespace vantrel::chromium {
 
 // A finished document, read from the snapshot taken when it loaded. Writes change the snapshot
-// at once and reach the page shortly after, all writes of one main-loop turn in one message.
+// at once (its markup too) and reach the page shortly after, all writes of one main-loop turn
+// in one message.
 class ChromiumDocument : public PageDocument,
                          public std::enable_shared_from_this<ChromiumDocument> {
   public:
@@ -39,6 +40,8 @@ class ChromiumDocument : public PageDocument,
   private:
     DocumentSnapshot::Image& image(size_t index);
     DocumentSnapshot::Link& link(size_t index);
+    // Puts `text` where the value at `place` stood; the places after it move along.
+    void rewriteInMarkup(DocumentSnapshot::Place& place, const std::string& text);
     void queue(PageWrite write);
     void flush();
 

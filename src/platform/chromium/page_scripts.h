@@ -18,12 +18,15 @@ inline constexpr const char* kEngineSrcAttribute = "data-vantrel-src";
 // Body markup beyond this is cut: the engine only looks for file names in it.
 inline constexpr size_t kBodyMarkupCap = 8u << 20;
 
-// Reads images, links, body markup and bars, and keeps the elements for later writes.
+// Reads images, links and body markup, and keeps the elements for later writes.
 std::string snapshotScript();
 // Installed in the isolated world of every page: reports focus changes through the binding.
 std::string focusScript();
-// Parses the value the snapshot script returned. Missing or odd fields read as empty.
+// Parses the value the snapshot script returned. Missing or odd fields read as empty; a place
+// outside the markup reads as none.
 DocumentSnapshot parseSnapshot(const Json& value);
+// An attribute value as the browser writes it in markup.
+std::string escapeAttribute(const std::string& value);
 
 // One change to the page, applied to the elements the snapshot kept.
 struct PageWrite {

@@ -376,12 +376,6 @@ void TargetTracker::lifecycle(const Json& params, const std::string& sessionId) 
                         r.result.value("result", Json::object()).value("value", Json())));
                     snapshot->sessionId = sessionId;
                     snapshot->contextId = contextId;
-                    auto target = targets_.find(page);
-                    if (frameId == page && target != targets_.end() && !target->second.barsKnown) {
-                        target->second.barsKnown = true;
-                        toMain([page, tb = snapshot->toolbarVisible, mb = snapshot->menubarVisible](
-                                   WindowEvents& e) { e.windowBarsReported(page, tb, mb); });
-                    }
                     complete(snapshot);
                 },
                 kSnapshotTimeout);

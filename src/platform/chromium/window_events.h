@@ -9,22 +9,28 @@ namespace vantrel::chromium {
 
 // What a page looked like when it finished loading, read in one round trip.
 struct DocumentSnapshot {
+    // Where an attribute's value stands in the body markup.
+    struct Place {
+        static constexpr size_t kNone = size_t(-1);
+        size_t start = kNone;
+        size_t length = 0;
+    };
     struct Image {
         std::string src;  // the address the engine wrote, where it wrote one
         int width = 0;
         int height = 0;
+        Place inMarkup;  // of its src attribute
     };
     struct Link {
         bool isAnchor = false;
-        std::string href;
+        std::string href;  // as the markup writes it: relative, with its characters escaped
+        Place inMarkup;
     };
 
     std::string url;
     std::vector<Image> images;
     std::vector<Link> links;
     std::string bodyOuterHTML;
-    bool toolbarVisible = true;
-    bool menubarVisible = true;
     // Where writes go: the frame's session and the isolated world the snapshot was read in.
     std::string sessionId;
     int contextId = 0;
