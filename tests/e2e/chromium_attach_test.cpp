@@ -8,6 +8,7 @@
 #include "chromium_test_engine.h"
 #include "chromium_test_support.h"
 #include "platform/chromium/websocket_transport.h"
+#include "test_browser.h"
 
 using namespace chromium_test;
 using vantrel::BrowserError;
@@ -70,6 +71,60 @@ TEST(ChromiumAttach, SeesAndCancelsThroughEveryEndpointForm) {
         shell.close();
     }
     EXPECT_FALSE(server.requested("/ads/x"));
+}
+
+TEST(ChromiumAttach, WindowsOpenBeforeTheConnectionComeOldestFirstAndPopUpsShowNoBars) {
+    TempDir dir;
+    HttpServer server;
+    const auto button = [&](const std::string& id, const std::string& path,
+                            const std::string& features) {
+        return "<button id=" + id + " style='display:block;width:200px;height:30px' " +
+               "onclick=\"window.open('" + server.url(id + ".test", path) + "', '" + id + "', '" +
+               features + "')\">" + id + "</button>";
+    };
+    server.page("/", button("pop", "/p", "width=300,height=300") + button("tab", "/t", "") +
+                         button("pop2", "/p", "popup") + button("tab2", "/t", ""));
+    server.page("/p", "pop-up");
+    server.page("/t", "tab");
+    TestBrowser browser(dir, true);
+    ASSERT_FALSE(browser.portFile().empty());
+    PageDriver first(browser.connection(), "about:blank");
+    const std::string site = server.url("site.test", "/");
+    browser.connection().call("Page.navigate", {{"url", site}}, first.sessionId());
+    ASSERT_TRUE(eventually([&] { return valueIn(first, "document.readyState") == "complete"; }));
+    // Each opened and loaded before the next; the pop-ups' pages from another site, so that
+    // nothing the opening set survives in the page.
+    std::vector<std::string> opened{site};
+    for (const std::string id : {"pop", "tab", "pop2", "tab2"}) {
+        first.click("#" + id);
+        opened.push_back(server.url(id + ".test", id.rfind("pop", 0) == 0 ? "/p" : "/t"));
+        ASSERT_TRUE(eventually([&] {
+            try {
+                PageDriver page(browser.connection(), opened.back());
+                return valueIn(page, "document.readyState") == "complete";
+            } catch (const BrowserError&) {
+                return false;
+            }
+        })) << opened.back();
+    }
+
+    for (int connection = 0; connection < 2; ++connection) {
+        vantrel::posix::StdEventLoop loop;
+        ChromiumOptions options;
+        options.attach = browser.portFile();
+        ChromiumShell shell(loop, options);
+        auto windows = shell.createWindows();
+        ASSERT_EQ(windows->Count(), 5);
+        for (int i = 0; i < 5; ++i) {
+            SCOPED_TRACE(opened[size_t(i)]);
+            auto w = windows->Item(i);
+            EXPECT_EQ(w->LocationURL(), opened[size_t(i)]);
+            const bool popUp = i == 1 || i == 3;
+            EXPECT_EQ(w->ToolBar(), popUp ? 0 : 1);
+            EXPECT_EQ(w->MenuBar(), !popUp);
+        }
+        shell.close();
+    }
 }
 
 TEST(ChromiumAttach, UnusableEndpointsFailWithBrowserError) {

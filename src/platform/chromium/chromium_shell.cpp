@@ -59,7 +59,9 @@ void ChromiumShell::connect() {
     windows->setControl(tracker);
     try {
         tracker->connection().call("Browser.getVersion", Json::object(), {}, kConnectTimeout);
-        for (const auto& [id, url] : tracker->start()) windows->windowCreated(id, url, true, true);
+        for (const auto& w : tracker->start()) {
+            windows->windowCreated(w.targetId, w.url, !w.popUp, !w.popUp);
+        }
     } catch (const BrowserError&) {
         tracker->close();
         process_ = nullptr;

@@ -20,6 +20,11 @@ inline constexpr size_t kBodyMarkupCap = 8u << 20;
 
 // Reads images, links and body markup, and keeps the elements for later writes.
 std::string snapshotScript();
+// True in the page in front of a pop-up window: a page showing in a window whose frame holds no
+// more than a location bar (a tabbed window adds its tab strip and tool bar). A page opened
+// as a pop-up forgets so once another site's page replaces it, and the browser tells no
+// window's kind, so the window's shape is what is left to go by.
+std::string popUpShapeScript();
 // Installed in the isolated world of every page: reports focus changes through the binding.
 std::string focusScript();
 // Parses the value the snapshot script returned. Missing or odd fields read as empty; a place

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <future>
+#include <limits>
 
 #include "platform/browser.h"
 #include "platform/chromium/page_scripts.h"
@@ -15,6 +16,8 @@ using Millis = CdpConnection::Millis;
 // A window closed while it still starts waits this long for its first request before it is
 // closed anyway (a window opened without an address makes none).
 constexpr Millis kStartingWindowGrace{500};
+// A question to a page about its window: answered in a few ms, unless the page hangs.
+constexpr Millis kWindowQueryTimeout{2000};
 // Reading a big page takes a while (a few hundred ms for 8 MB of markup).
 constexpr Millis kSnapshotTimeout{15000};
 
@@ -51,12 +54,12 @@ void TargetTracker::close() {
     connection_->close([this] { releaseAll(); });
 }
 
-std::vector<std::pair<std::string, std::string>> TargetTracker::start() {
+std::vector<TargetTracker::OpenWindow> TargetTracker::start() {
     connection_->call("Target.setDiscoverTargets", {{"discover", true}});
     connection_->call("Target.setAutoAttach", kAutoAttach);
     // The targets that exist were reported before the replies; read them on the I/O thread.
     struct Known {
-        std::vector<std::pair<std::string, std::string>> windows;
+        std::vector<std::pair<OpenWindow, std::string>> windows;  // with their sessions
         std::vector<std::shared_future<void>> prepared;
     };
     auto known = std::make_shared<std::promise<Known>>();
@@ -64,8 +67,11 @@ std::vector<std::pair<std::string, std::string>> TargetTracker::start() {
     connection_->post([this, known] {
         Known k;
         for (const auto& id : order_) {
-            k.windows.emplace_back(id, targets_[id].url);
-            if (targets_[id].prepared.valid()) k.prepared.push_back(targets_[id].prepared);
+            Target& target = targets_[id];
+            // Judged here, once for all.
+            target.barsKnown = true;
+            k.windows.push_back({{id, target.url}, target.sessionId});
+            if (target.prepared.valid()) k.prepared.push_back(target.prepared);
         }
         known->set_value(std::move(k));
     });
@@ -77,7 +83,34 @@ std::vector<std::pair<std::string, std::string>> TargetTracker::start() {
     // Connected means watched: a navigation right after must already be intercepted and its
     // document must report focus. A page that never answers only loses its share of the wait.
     for (const auto& prepared : k.prepared) prepared.wait_until(deadline);
-    return std::move(k.windows);
+
+    // The browser lists its windows by place, not by age. History entries are numbered across
+    // the browser as they are made, so a window's first entry tells its age.
+    std::vector<std::pair<long long, OpenWindow>> ranked;
+    for (auto& [window, sessionId] : k.windows) {
+        long long firstEntry = std::numeric_limits<long long>::max();
+        try {
+            const Json history = connection_->call("Page.getNavigationHistory", Json::object(),
+                                                   sessionId, kWindowQueryTimeout);
+            for (const auto& entry : history.value("entries", Json::array())) {
+                if (entry.contains("id") && entry["id"].is_number_integer()) {
+                    firstEntry = std::min(firstEntry, entry["id"].get<long long>());
+                }
+            }
+            const Json shape = connection_->call(
+                "Runtime.evaluate", {{"expression", popUpShapeScript()}, {"returnByValue", true}},
+                sessionId, kWindowQueryTimeout);
+            window.popUp = shape.value("result", Json::object()).value("value", Json()) == true;
+        } catch (const BrowserError&) {
+            // A page that does not answer is taken for the newest full window.
+        }
+        ranked.emplace_back(firstEntry, std::move(window));
+    }
+    std::stable_sort(ranked.begin(), ranked.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<OpenWindow> windows;
+    for (auto& [age, window] : ranked) windows.push_back(std::move(window));
+    return windows;
 }
 
 void TargetTracker::handleEvent(const std::string& method, const Json& params,
@@ -271,22 +304,22 @@ void TargetTracker::requestPaused(const Json& params, const std::string& session
         pauseForEngine(requestId, sessionId, page, frameId, url);
         return;
     }
-    // A window whose opening was not seen: its bars are asked before the engine judges it.
+    // A window whose opening was not seen: its shape is asked before the engine judges it.
     connection_->send(
-        "Runtime.evaluate",
-        {{"expression", "[window.toolbar.visible, window.menubar.visible]"},
-         {"returnByValue", true}},
-        sessionId, [this, requestId, sessionId, page, frameId, url](const CdpReply& r) {
+        "Runtime.evaluate", {{"expression", popUpShapeScript()}, {"returnByValue", true}},
+        sessionId,
+        [this, requestId, sessionId, page, frameId, url](const CdpReply& r) {
             const Json value =
                 r.ok ? r.result.value("result", Json::object()).value("value", Json()) : Json();
-            if (value.is_array() && value.size() == 2 && targets_.count(page)) {
+            if (value.is_boolean() && targets_.count(page)) {
                 targets_[page].barsKnown = true;
-                toMain([page, tb = value[0] == true, mb = value[1] == true](WindowEvents& e) {
-                    e.windowBarsReported(page, tb, mb);
+                toMain([page, full = !value.get<bool>()](WindowEvents& e) {
+                    e.windowBarsReported(page, full, full);
                 });
             }
             pauseForEngine(requestId, sessionId, page, frameId, url);
-        });
+        },
+        kWindowQueryTimeout);
 }
 
 void TargetTracker::pauseForEngine(const std::string& requestId, const std::string& sessionId,

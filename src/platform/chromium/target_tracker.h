@@ -39,9 +39,14 @@ class TargetTracker : public BrowserControl, public std::enable_shared_from_this
     TargetTracker(const TargetTracker&) = delete;
     TargetTracker& operator=(const TargetTracker&) = delete;
 
+    struct OpenWindow {
+        std::string targetId;
+        std::string url;
+        bool popUp = false;
+    };
     // Any thread but the I/O thread: starts watching and waits until every window open now is
-    // known. Returns them in the browser's order. Throws BrowserError.
-    std::vector<std::pair<std::string, std::string>> start();
+    // known. Returns them oldest first. Throws BrowserError.
+    std::vector<OpenWindow> start();
     // Resumes everything that waits for Vantrel, then closes the connection. Idempotent.
     void close();
     CdpConnection& connection() { return *connection_; }
