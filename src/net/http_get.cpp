@@ -1,5 +1,6 @@
 #include "net/http_get.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "net/http_url.h"
@@ -48,7 +49,7 @@ HttpRequest THTTPGet::makeRequest(HttpRequest::Mode mode) const {
         request.maxBodyBytes = MaxFileSize;
         request.requireContentLength = true;
     } else {
-        request.maxBodyBytes = MaxStringSize;
+        request.maxBodyBytes = std::clamp<std::int64_t>(MaxResultSize, 1, MaxStringSize);
         request.requireContentLength = BinaryData;
     }
     return request;

@@ -40,6 +40,9 @@ class THTTPGet {
     bool UseCache = false;         // false asks caches on the way for a fresh copy
     std::string FileName;          // target of GetFile; never left holding less than a whole body
     std::int64_t MaxFileSize = 0;  // GetFile: a body announced larger fails unread; 0: no limit
+    // GetString: a longer answer fails; lower it for answers known to be short. At most
+    // MaxStringSize.
+    std::int64_t MaxResultSize = MaxStringSize;
     std::string UserName;
     std::string Password;
     std::string PostQuery;  // non-empty: a form POST with this body

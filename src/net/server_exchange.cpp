@@ -59,6 +59,7 @@ void ServerExchange::upload(Exchange exchange) {
         sent.push_back(entry);
     }
     THTTPGet& transfer = begin(exchange, std::move(url));
+    transfer.MaxResultSize = kMaxAcknowledgementSize;
     transfer.OnDoneString = [this, exchange, sent = std::move(sent)](THTTPGet& sender,
                                                                      const std::string& body) {
         OnDoneSendStringEvent(sender, exchange, sent, body);

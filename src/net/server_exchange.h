@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,9 @@ class ServerExchange {
     static constexpr const char* kUploadPath = "/vtr/send.php";
     static constexpr const char* kDownloadPath = "/vtr/get.php";
     static constexpr const char* kBlacklistAcknowledged = "OK0";
+    // An upload's acknowledgement is short: a longer one fails unread, so that only the list
+    // download may take the string cap's room.
+    static constexpr std::int64_t kMaxAcknowledgementSize = 64 * 1024;
 
     ServerExchange(const NetEnvironment& environment, DomainLists& lists);
 

@@ -46,6 +46,7 @@ void UpdateCheck::startCheck(bool quiet) {
     if (!enabled_) return;
     THTTPGet& transfer =
         transfers_.create(env_.server + kCheckPath + "?version=" + encodeQueryValue(version_));
+    transfer.MaxResultSize = kMaxAnswerSize;
     // Each check keeps its own kind, so a quiet check that overlaps a manual one stays quiet.
     transfer.OnDoneString = [this, quiet](THTTPGet& sender, const std::string& response) {
         OnDoneCheckUpdateEvent(sender, quiet, response);

@@ -27,6 +27,8 @@ class UpdateCheck {
     static constexpr const char* kUpdated = "Updated successfully. Please restart Vantrel";
     // A longer answer is no version text but a fault of the server.
     static constexpr size_t kMaxVersionSize = 64;
+    // Not even read beyond this: blanks around a version never come to this much.
+    static constexpr std::int64_t kMaxAnswerSize = 4096;
     // A larger download is refused before its body is read: no program is that big.
     static constexpr std::int64_t kMaxDownloadSize = 64 * 1024 * 1024;
 

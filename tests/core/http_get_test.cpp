@@ -141,12 +141,14 @@ TEST_F(HttpGetTest, EveryIncompleteOrUnsuccessfulAnswerIsAnError) {
         {"broken string download", false, false, {200, "abcdef", true, 3}},
         {"no connection", false, false, Answer::failure()},
         {"over the cap", false, false, {200, std::string(THTTPGet::MaxStringSize + 1, 'x'), false}},
+        {"over a lowered cap", false, false, {200, std::string(101, 'x')}},
     };
     for (const Case& c : cases) {
         events.seen.clear();
         auto get = make("http://host/x");
         get->FileName = "/prog/file";
         get->BinaryData = c.binaryData;
+        if (c.answer.body.size() == 101) get->MaxResultSize = 100;
         c.file ? get->GetFile() : get->GetString();
         transport.answer(transport.count() - 1, c.answer);
         loop.runPending();
