@@ -20,17 +20,23 @@ uint8_t folded(char c) {
 
 }  // namespace
 
-void DotAnchoredTrie::build(const std::vector<std::pair<std::string, uint32_t>>& patterns) {
+void DotAnchoredTrie::build(const std::vector<std::pair<std::string_view, uint32_t>>& patterns) {
     *this = DotAnchoredTrie();
     if (patterns.empty()) return;
-    std::vector<std::pair<std::string, uint32_t>> keys;
+    // All keys in one buffer: one allocation, and sorting moves small records only.
+    size_t bytes = 0;
+    for (const auto& p : patterns) bytes += p.first.size();
+    std::string buffer;
+    buffer.reserve(bytes);
+    std::vector<std::pair<std::string_view, uint32_t>> keys;
     keys.reserve(patterns.size());
     for (const auto& [pattern, id] : patterns) {
         const size_t dot = pattern.rfind('.');
-        std::string key = pattern.substr(dot + 1);
-        key += kTurn;
-        key.append(pattern.rbegin() + std::ptrdiff_t(pattern.size() - dot), pattern.rend());
-        keys.emplace_back(std::move(key), id);
+        const size_t start = buffer.size();
+        buffer.append(pattern.substr(dot + 1));
+        buffer += kTurn;
+        buffer.append(pattern.rbegin() + std::ptrdiff_t(pattern.size() - dot), pattern.rend());
+        keys.emplace_back(std::string_view(buffer).substr(start), id);
     }
     std::sort(keys.begin(), keys.end());
 
@@ -51,11 +57,11 @@ void DotAnchoredTrie::build(const std::vector<std::pair<std::string, uint32_t>>&
             uint32_t i = run.first;
             if (keys[i].first.size() == run.depth) ++i;  // the key that ends here
             while (i < run.last) {
-                const std::string& first = keys[i].first;
+                const std::string_view first = keys[i].first;
                 const char c = first[run.depth];
                 const uint32_t groupFirst = i;
                 while (i < run.last && keys[i].first[run.depth] == c) ++i;
-                const std::string& last = keys[i - 1].first;
+                const std::string_view last = keys[i - 1].first;
                 uint32_t end = run.depth + 1;
                 while (c != kTurn && first.size() > end && last.size() > end &&
                        first[end] == last[end] && first[end] != kTurn)
@@ -76,6 +82,9 @@ void DotAnchoredTrie::build(const std::vector<std::pair<std::string, uint32_t>>&
     }
     nodes_.push_back({static_cast<uint32_t>(nodes_.size()), 0, 0, kNone});
     firstByte_.resize(firstByte_.size() + kBlockBytes);
+    rootChild_.fill(kNone);
+    for (uint32_t s = nodes_[kRoot].childBegin; s < nodes_[kRoot + 1].childBegin; ++s)
+        rootChild_[firstByte_[s]] = s;
 }
 
 // The children's first bytes are compared sixteen at a time; firstByte_ is padded for the last.
@@ -106,7 +115,8 @@ bool DotAnchoredTrie::matchesAtDot(std::string_view text, size_t dot,
         const uint32_t turn = nodes_[node].value;
         if (turn != kNone && matchesBefore(turn, text, dot, counts)) return true;
         if (at == text.size()) return false;
-        node = child(node, folded(text[at]));
+        const uint8_t c = folded(text[at]);
+        node = node == kRoot ? rootChild_[c] : child(node, c);
         if (node == kNone) return false;
         const Node& n = nodes_[node];
         if (n.tailLength > text.size() - at - 1) return false;

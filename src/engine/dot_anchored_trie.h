@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -20,7 +21,7 @@ class DotAnchoredTrie {
     static constexpr uint32_t kNone = UINT32_MAX;
 
     // `patterns` holds distinct upper-case patterns, each with a '.', and their ids.
-    void build(const std::vector<std::pair<std::string, uint32_t>>& patterns);
+    void build(const std::vector<std::pair<std::string_view, uint32_t>>& patterns);
     bool empty() const { return nodes_.empty(); }
 
     // True when some pattern whose count is above zero occurs in `text`.
@@ -44,6 +45,7 @@ class DotAnchoredTrie {
     std::vector<Node> nodes_;         // breadth first, the root first, one sentinel last
     std::vector<uint8_t> firstByte_;  // by node: the first byte of the edge into it
     std::vector<uint8_t> pool_;
+    std::array<uint32_t, 256> rootChild_{};  // every dot starts here: a full row
 };
 
 }  // namespace vantrel

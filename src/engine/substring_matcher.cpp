@@ -33,8 +33,8 @@ struct SubstringMatcher::Impl {
         DotAnchoredTrie dotted;
         ReversedAutomaton plain;
 
-        bool anyIn(std::string_view text, const std::vector<uint32_t>& counts) const {
-            return hasLive() && (dotted.anyIn(text, counts) || plain.anyIn(text, counts));
+        bool anyIn(std::string_view text, const std::vector<uint32_t>& liveCounts) const {
+            return hasLive() && (dotted.anyIn(text, liveCounts) || plain.anyIn(text, liveCounts));
         }
 
         bool hasLive() const { return ids.size() > dead; }
@@ -91,12 +91,16 @@ struct SubstringMatcher::Impl {
 
     void fill(size_t k, std::vector<uint32_t> which) {
         Level& level = levels[k];
-        std::vector<std::pair<std::string, uint32_t>> dotted;
+        std::vector<std::pair<std::string_view, uint32_t>> dotted;
         std::vector<std::pair<std::string, uint32_t>> plain;
         for (uint32_t id : which) {
             levelOf[id] = static_cast<uint8_t>(k);
             const std::string& text = *texts[id];
-            (text.find('.') != std::string::npos ? dotted : plain).emplace_back(text, id);
+            if (text.find('.') != std::string::npos) {
+                dotted.emplace_back(text, id);
+            } else {
+                plain.emplace_back(text, id);
+            }
         }
         level.dotted.build(dotted);
         level.plain.build(std::move(plain));
@@ -134,7 +138,9 @@ SubstringMatcher& SubstringMatcher::operator=(SubstringMatcher&& other) noexcept
 void SubstringMatcher::assign(const std::vector<std::string>& patterns) {
     clear();
     Impl& m = *impl_;
+    m.ids.reserve(patterns.size());
     std::vector<uint32_t> loaded;
+    loaded.reserve(patterns.size());
     for (const auto& p : patterns) {
         if (p.empty()) continue;
         const auto [id, isNew] = m.idOf(p);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -90,6 +91,31 @@ std::string randomText(std::mt19937& rng, size_t maxLength) {
     std::string text(length(rng), ' ');
     for (char& c : text) c = letters[pick(rng)];
     return text;
+}
+
+// A bulk load ends in entry order whatever order the lines come in: sorted by bytes as the
+// downloaded files are ('_' sorts before the lower-case letters there, after them here), reversed,
+// shuffled, with duplicates.
+TEST(DomainList, AssignSortsLinesInAnyOrder) {
+    std::mt19937 rng(7);
+    std::vector<std::string> lines;
+    for (int i = 0; i < 3000; ++i) lines.push_back(randomText(rng, 5) + (i % 7 ? "" : "_x"));
+    lines.insert(lines.end(), lines.begin(), lines.begin() + 50);
+    const auto entryOrder = [](std::vector<std::string> v) {
+        std::sort(v.begin(), v.end(), [](const auto& a, const auto& b) { return entryLess(a, b); });
+        return v;
+    };
+    std::vector<std::vector<std::string>> orders{{}, {"one"}, lines, entryOrder(lines)};
+    std::sort(orders[2].begin(), orders[2].end());
+    orders.push_back(orders[3]);
+    std::reverse(orders.back().begin(), orders.back().end());
+    orders.push_back(lines);
+    std::shuffle(orders.back().begin(), orders.back().end(), rng);
+    for (const auto& order : orders) {
+        DomainList list;
+        list.assign(order);
+        ASSERT_EQ(list.entries(), entryOrder(order));
+    }
 }
 
 TEST(DomainList, FastMatchAgreesWithLinearScanAfterEveryChange) {
