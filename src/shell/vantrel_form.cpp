@@ -59,6 +59,7 @@ bool VantrelForm::FormCreate() {
         });
     }
     if (settings.automin == "1") application.TimerMin.setEnabled(true);
+    startUpStep([this] { RegisterExplorer(); });
     try {
         browserEvents.ConnectBrowsers();
     } catch (const BrowserError&) {
@@ -78,6 +79,11 @@ void VantrelForm::FormDestroy() {
     platform_.desktop.trayDelete();
     startUpStep([this] { lists.SaveLists(); });
     hotKeys.unregisterAll();
+}
+
+void VantrelForm::RegisterExplorer() {
+    if (platform_.browserButton == nullptr) return;
+    platform_.browserButton->registerButton({kButtonText, kButtonText, kButtonStatusBar, true});
 }
 
 void VantrelForm::MIPlaySoundClick() {

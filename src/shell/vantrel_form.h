@@ -34,6 +34,8 @@ namespace vantrel {
 class VantrelForm {
   public:
     static constexpr const char* kTitle = "Vantrel";
+    static constexpr const char* kButtonText = "Kill popup";
+    static constexpr const char* kButtonStatusBar = "Run Script";
     static constexpr const char* kConnectFailed =
         "Vantrel failed to connect with Internet Explorer.\r"
         "Please restart the system before launching Vantrel again.";
@@ -43,9 +45,10 @@ class VantrelForm {
     VantrelForm& operator=(const VantrelForm&) = delete;
 
     // Start-up in order: settings, controls and lists (initform), the exchange and update
-    // timers, the login entry on the very first start, the minimise after start, the browsers,
-    // the placeholder pictures, the About page, the hot keys and the tray entry. A step that
-    // fails with Error is shown and the next one runs; everything other parts use exists from
+    // timers, the login entry on the very first start, the minimise after start, the browser
+    // button (before the browsers: a browser Vantrel starts loads it as it starts), the
+    // browsers, the placeholder pictures, the About page, the hot keys and the tray entry. A step
+    // that fails with Error is shown and the next one runs; everything other parts use exists from
     // construction. False when the browsers cannot be reached: the message has been shown and
     // `application.TimerClose` closes the window at its first tick.
     bool FormCreate();
@@ -57,6 +60,10 @@ class VantrelForm {
     // The one apply-and-save operation (the Options page's OK); `withSender` as for the OK
     // button. Other parts (first-run initialisation, tray toggles, network completions) call it.
     void applyOptions(bool withSender) { options.IBtnOkClick(withSender); }
+
+    // Writes the browser's "Kill popup" button for the running executable (on every start, so a
+    // moved program keeps working). Throws Error naming the file that cannot be written.
+    void RegisterExplorer();
 
     // Tray item "Play &Sound": turns the sound option over and applies.
     void MIPlaySoundClick();

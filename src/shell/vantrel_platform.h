@@ -4,6 +4,7 @@
 
 #include "platform/autostart.h"
 #include "platform/browser.h"
+#include "platform/browser_button.h"
 #include "platform/desktop.h"
 #include "platform/event_loop.h"
 #include "platform/file_system.h"
@@ -32,6 +33,8 @@ struct VantrelPlatform {
     // False where the program is not the one an update replaces (vantrelctl): the update check
     // then never runs, and no version is offered or recorded as declined.
     bool installsUpdates = true;
+    // The browser's toolbar button; none where the program starts no desktop session.
+    BrowserButton* browserButton = nullptr;
 };
 
 }  // namespace vantrel

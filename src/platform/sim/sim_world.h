@@ -4,6 +4,7 @@
 
 #include "platform/sim/sim_autostart.h"
 #include "platform/sim/sim_browser.h"
+#include "platform/sim/sim_browser_button.h"
 #include "platform/sim/sim_desktop.h"
 #include "platform/sim/sim_event_loop.h"
 #include "platform/sim/sim_file_system.h"
@@ -26,11 +27,12 @@ struct SimWorld {
     SimHttpTransport http{loop, &files};
     SimProgramProcess process;
     SimAutostart autostart;
+    SimBrowserButton browserButton;
     Configuration configuration;
 
     VantrelPlatform platform() {
-        return {loop, files,   registry,       browsers,      desktop,
-                http, process, kProgramFolder, configuration, &autostart};
+        return {loop,    files,          registry,      browsers,   desktop, http,
+                process, kProgramFolder, configuration, &autostart, true,    &browserButton};
     }
 };
 

@@ -21,9 +21,11 @@
 #include "platform/qt/qt_event_loop.h"
 #include "platform/qt/single_instance.h"
 #include "platform/sqlite/sqlite_registry.h"
+#include "programs/vantrel/browser_button_setup.h"
 #include "programs/vantrel/display_check.h"
 #include "programs/vantrel/first_start.h"
 #include "programs/vantrel/fixed_page_browser.h"
+#include "programs/vantrel/native_host.h"
 #include "programs/vantrel/termination_signal.h"
 #include "shell/program_entry.h"
 #include "shell/vantrel_form.h"
@@ -64,6 +66,11 @@ void runShutdownAtExit() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    // Started by a browser for its "Kill popup" button: no window, no settings.
+    if (webext::startedAsHost(arguments)) {
+        return runNativeHost(argc, argv, posix::XdgAutostart::runningExecutable());
+    }
     if (const auto missing = missingDisplay()) {
         std::fprintf(stderr, "%s\n", missing->c_str());
         return 1;
@@ -106,13 +113,15 @@ int main(int argc, char** argv) {
         const std::string executable = posix::XdgAutostart::runningExecutable();
         const std::string programFolder = programFolderOf(executable);
         std::unique_ptr<BrowserShell> browsers;
+        std::unique_ptr<webext::BrowserExtension> button;
         if (auto standIn = browserStandIn()) {
             desktop.setForegroundWindowSource(
                 [shell = standIn.get()] { return shell->foregroundWindow(); });
             browsers = std::move(standIn);
         } else {
-            auto chromium = std::make_unique<chromium::ChromiumShell>(
-                loop, chromium::browserOptions(configuration, programFolder));
+            auto options = chromium::browserOptions(configuration, programFolder);
+            button = setUpBrowserButton(files, programFolder, executable, options);
+            auto chromium = std::make_unique<chromium::ChromiumShell>(loop, std::move(options));
             desktop.setForegroundWindowSource(
                 [shell = chromium.get()] { return shell->foregroundWindow(); });
             browsers = std::move(chromium);
@@ -120,8 +129,9 @@ int main(int argc, char** argv) {
         curl::CurlHttpTransport http(loop);
         posix::XdgAutostart autostart(files, posix::XdgAutostart::userConfigHome(), executable);
 
-        VantrelPlatform platform{loop, files,   *registry,     *browsers,     desktop,
-                                 http, process, programFolder, configuration, &autostart};
+        VantrelPlatform platform{loop,          files,      *registry, *browsers,
+                                 desktop,       http,       process,   programFolder,
+                                 configuration, &autostart, true,      button.get()};
         VantrelForm form(platform);
         gui::MainWindow window(form);
         gui::TrayMenuView trayMenu(form.trayMenu, [&window](const std::function<void()>& handler) {
@@ -170,5 +180,5 @@ int main(int argc, char** argv) {
         desktop.setForegroundWindowSource({});
         return unattended && desktop.reportedAnError() ? 1 : 0;
     };
-    return runProgram(std::vector<std::string>(argv + 1, argv + argc), store, desktop, entry);
+    return runProgram(arguments, store, desktop, entry);
 }

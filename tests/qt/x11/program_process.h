@@ -40,7 +40,7 @@ inline QString readAll(const QString& path) {
 }
 
 // The vantrel program copied into a folder of its own (its lists and placeholders go there),
-// with its settings and login entry in that folder too. `browser` replaces Chromium by a
+// with its settings, login entry and home in that folder too. `browser` replaces Chromium by a
 // stand-in (VANTREL_BROWSER); empty leaves the real browser adapter, which `settings` (written
 // before the start) can point at a browser of the test's own.
 class Program {
@@ -63,6 +63,8 @@ class Program {
         environment_ = QProcessEnvironment::systemEnvironment();
         environment_.insert(QStringLiteral("VANTREL_REGISTRY"), file("registry.db"));
         environment_.insert(QStringLiteral("XDG_CONFIG_HOME"), file("config"));
+        // The browser button's host manifests go to the browsers' folders under the home.
+        environment_.insert(QStringLiteral("HOME"), dir_.path());
         environment_.remove(QStringLiteral("VANTREL_BROWSER"));
         if (!browser.isEmpty()) environment_.insert(QStringLiteral("VANTREL_BROWSER"), browser);
         environment_.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
@@ -124,6 +126,10 @@ class Program {
     // A stored setting; empty when there is none.
     QString storedValue(const char* name) const {
         return QString::fromStdString(registry().readValue(vantrel::SettingsStore::kKey, name));
+    }
+    // Changes a setting for the program's next start.
+    void storeValue(const char* name, const std::string& value) const {
+        registry().writeValue(vantrel::SettingsStore::kKey, name, value);
     }
     QString pid() const { return QString::number(process_.processId()); }
     QString file(const char* name) const { return dir_.filePath(QString::fromLatin1(name)); }

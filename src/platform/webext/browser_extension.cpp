@@ -1,0 +1,173 @@
+#include "platform/webext/browser_extension.h"
+
+#include <filesystem>
+#include <nlohmann/json.hpp>
+#include <system_error>
+
+#include "common/error.h"
+#include "resources/embedded_resources.h"
+
+namespace vantrel::webext {
+
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+// The public half of the extension's key; Chromium derives kChromiumExtensionId from it.
+constexpr const char* kPublicKey =
+    "MIIBIjANBgkqhkiG9w0BAQEFAAOCAQ8AMIIBCgKCAQEAxJ+Q8aMYao0vEv5KvujgzWLs2Wj6U7i5tCT979f6qeMds3L2"
+    "p430oeROoX720cXa/cdi3hPWYx8O1073Z5b7ksGypXRfoDU1dXU+CWRcyqNoNSBmVgj1LFrmKYjBGBCA254Z3cFt4sAj"
+    "B7g9hBOk1zDX6kJcs0d0l20Qa+eF3EXhwsnyxj5q+E+Igmt1RMo45tiCCPsn8n4TP6KCOFFuBYMCyhNcjEhNrQaGofX5"
+    "7/UWMBUtZdoYevXDtA8cxS73z70mJVfFrmMcmxPtPCPFDwyT5dYSOiUcgrIygK/Q22ACxOlXCngjuWYZPZKHzHX0dtjT"
+    "TikV9o5eXiNohV1ZiwIDAQAB";
+
+struct Icon {
+    const char* size;
+    const char* resource;
+};
+constexpr Icon kIcons[] = {
+    {"16", "EXT_ICON_16"}, {"32", "EXT_ICON_32"}, {"48", "EXT_ICON_48"}, {"128", "EXT_ICON_128"}};
+
+std::string iconPath(const char* size) {
+    return std::string("icons/") + size + ".png";
+}
+
+Json iconSet() {
+    Json icons = Json::object();
+    for (const Icon& icon : kIcons) icons[icon.size] = iconPath(icon.size);
+    return icons;
+}
+
+void makeFolder(const std::string& folder) {
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    if (error) throw Error("Cannot create the folder " + folder + ": " + error.message());
+}
+
+bool isFolder(const std::string& path) {
+    std::error_code error;
+    return std::filesystem::is_directory(path, error);
+}
+
+}  // namespace
+
+std::string extensionFolder(const std::string& programFolder) {
+    return programFolder + "browser-extension/";
+}
+
+std::vector<HostFolder> hostFolders(const std::string& configHome, const std::string& home,
+                                    const std::string& startedProfile) {
+    std::vector<HostFolder> folders;
+    for (const char* browser : {"chromium", "google-chrome", "BraveSoftware/Brave-Browser"}) {
+        const std::string config = configHome + "/" + browser;
+        if (isFolder(config))
+            folders.push_back({config + "/NativeMessagingHosts/", BrowserFamily::Chromium});
+    }
+    if (!startedProfile.empty()) {
+        const std::string folder = startedProfile + "/NativeMessagingHosts/";
+        bool listed = false;
+        for (const HostFolder& known : folders) listed = listed || known.path == folder;
+        if (!listed) folders.push_back({folder, BrowserFamily::Chromium});
+    }
+    if (isFolder(home + "/.mozilla")) {
+        folders.push_back({home + "/.mozilla/native-messaging-hosts/", BrowserFamily::Firefox});
+    }
+    return folders;
+}
+
+bool startedAsHost(const std::vector<std::string>& arguments) {
+    if (arguments.empty()) return false;
+    if (arguments[0] == std::string("chrome-extension://") + kChromiumExtensionId + "/") {
+        return true;
+    }
+    return arguments.size() >= 2 && arguments[1] == kFirefoxExtensionId;
+}
+
+std::string extensionManifest(const ToolbarButton& button) {
+    Json action = {{"default_title", button.buttonText}, {"default_icon", iconSet()}};
+    // Firefox places the button in the toolbar itself; Chromium leaves pinning to the user.
+    if (button.defaultVisible) action["default_area"] = "navbar";
+    const Json manifest = {
+        {"manifest_version", 3},
+        {"name", "Vantrel"},
+        {"description", button.statusBarText},
+        {"version", "1.0"},
+        {"key", kPublicKey},
+        {"icons", iconSet()},
+        {"action", action},
+        // Chromium runs the service worker, Firefox the background script.
+        {"background", {{"service_worker", "background.js"}, {"scripts", {"background.js"}}}},
+        {"permissions", {"nativeMessaging", "contextMenus"}},
+        {"browser_specific_settings",
+         {{"gecko", {{"id", kFirefoxExtensionId}, {"strict_min_version", "121.0"}}}}},
+    };
+    return manifest.dump(2) + "\n";
+}
+
+std::string backgroundScript(const ToolbarButton& button) {
+    return "// Vantrel's browser button: each press sends the program one message.\n"
+           "const HOST = " +
+           Json(kHostName).dump() +
+           ";\n"
+           "const MENU_ID = \"vantrel-button\";\n"
+           "const MENU_TITLE = " +
+           Json(button.menuText).dump() +
+           ";\n"
+           "\n"
+           "function press() {\n"
+           "  chrome.runtime.sendNativeMessage(HOST, { command: \"button\" }, () => {\n"
+           "    void chrome.runtime.lastError;\n"
+           "  });\n"
+           "}\n"
+           "\n"
+           "function addMenuItem() {\n"
+           "  chrome.contextMenus.removeAll(() => {\n"
+           "    chrome.contextMenus.create({ id: MENU_ID, title: MENU_TITLE, contexts: [\"all\"] "
+           "},\n"
+           "                               () => void chrome.runtime.lastError);\n"
+           "  });\n"
+           "}\n"
+           "\n"
+           "chrome.runtime.onInstalled.addListener(addMenuItem);\n"
+           "chrome.runtime.onStartup.addListener(addMenuItem);\n"
+           "chrome.action.onClicked.addListener(press);\n"
+           "chrome.contextMenus.onClicked.addListener((info) => {\n"
+           "  if (info.menuItemId === MENU_ID) press();\n"
+           "});\n";
+}
+
+std::string hostManifest(const std::string& executable, BrowserFamily family) {
+    Json manifest = {
+        {"name", kHostName}, {"description", "Vantrel"}, {"path", executable}, {"type", "stdio"}};
+    if (family == BrowserFamily::Chromium) {
+        manifest["allowed_origins"] = {std::string("chrome-extension://") + kChromiumExtensionId +
+                                       "/"};
+    } else {
+        manifest["allowed_extensions"] = {kFirefoxExtensionId};
+    }
+    return manifest.dump(2) + "\n";
+}
+
+BrowserExtension::BrowserExtension(FileSystem& files, const std::string& programFolder,
+                                   std::string executable, std::vector<HostFolder> hostFolders)
+    : files_(files),
+      folder_(extensionFolder(programFolder)),
+      executable_(std::move(executable)),
+      hostFolders_(std::move(hostFolders)) {}
+
+void BrowserExtension::registerButton(const ToolbarButton& button) {
+    makeFolder(folder_ + "icons/");
+    for (const Icon& icon : kIcons) {
+        replaceFileContents(files_, folder_ + iconPath(icon.size),
+                            embeddedResource(icon.resource).value_or(""));
+    }
+    replaceFileContents(files_, folder_ + "background.js", backgroundScript(button));
+    replaceFileContents(files_, folder_ + "manifest.json", extensionManifest(button));
+    for (const HostFolder& hosts : hostFolders_) {
+        makeFolder(hosts.path);
+        replaceFileContents(files_, hosts.path + kHostName + ".json",
+                            hostManifest(executable_, hosts.family));
+    }
+}
+
+}  // namespace vantrel::webext

@@ -1,0 +1,77 @@
+#include "programs/vantrel/native_host.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <nlohmann/json.hpp>
+
+#include "platform/qt/single_instance.h"
+#include "platform/webext/native_messaging.h"
+
+extern char** environ;
+
+namespace vantrel {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// The browser has written the message before it starts the host.
+constexpr auto kReadTimeout = 500ms;
+
+bool isButtonPress(const std::string& text) {
+    const auto message = nlohmann::json::parse(text, nullptr, false);
+    return message.is_object() && message.value("command", "") == "button";
+}
+
+// Starts `executable` without arguments in a session of its own, with no tie to the browser's
+// pipes: the browser ends the host after its answer, and the new copy must outlive that.
+bool startDetached(const std::string& executable) {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    // The signals the host ignores are the new copy's to handle.
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    sigaddset(&defaults, SIGPIPE);
+    sigaddset(&defaults, SIGTERM);
+    posix_spawnattr_setsigdefault(&attributes, &defaults);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGDEF);
+    char* argv[] = {const_cast<char*>(executable.c_str()), nullptr};
+    pid_t pid = -1;
+    const int rc = ::posix_spawn(&pid, executable.c_str(), &actions, &attributes, argv, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+    return rc == 0;
+}
+
+}  // namespace
+
+int runNativeHost(int argc, char** argv, const std::string& executable) {
+    // A browser that has gone away must not end the host in the middle of its answer.
+    ::signal(SIGPIPE, SIG_IGN);
+    const auto message =
+        webext::readNativeMessage(STDIN_FILENO, webext::kMaxMessageFromHost, kReadTimeout);
+    if (message.result != webext::ReadResult::Message || !isButtonPress(message.text)) return 1;
+
+    // The answer comes first: the browser waits for nothing the running copy does. A busy copy
+    // may take longer than that to take the hand-over; it is never doubled by a new start.
+    webext::writeNativeMessage(STDOUT_FILENO, R"({"result":"received"})");
+    ::close(STDOUT_FILENO);
+    // Ending the host after the answer must not cut the hand-over short.
+    ::signal(SIGTERM, SIG_IGN);
+
+    // No GUI: the host never shows a window of its own.
+    QCoreApplication application(argc, argv);
+    const qt::SingleInstance instance(qt::SingleInstance::nameForThisSession());
+    if (instance.handOverToRunningCopy() != qt::SingleInstance::HandOver::NoCopy) return 0;
+    return startDetached(executable) ? 0 : 1;
+}
+
+}  // namespace vantrel
