@@ -71,6 +71,14 @@ TEST(ChromiumDesktop, ForegroundIsTheFocusedPageOnlyWhileTheBrowserIsInFront) {
     runFor(loop, 500ms);
     EXPECT_EQ(shell.foregroundWindow(), second);
 
+    // The address bar focused in the window in front: its page has no focus, yet the page of
+    // that window is still the one in front.
+    XDesktop::run({"xdotool", "key", "--clearmodifiers", "ctrl+l"});
+    ASSERT_TRUE(runUntil(loop, [&] { return front.evaluate("document.hasFocus()") == false; }))
+        << "the address bar never took the focus";
+    runFor(loop, 200ms);
+    EXPECT_EQ(shell.foregroundWindow(), second);
+
     ForeignWindow other;
     XDesktop::run({"xdotool", "windowactivate", "--sync", other.id()});
     EXPECT_TRUE(runUntil(loop, [&] { return shell.foregroundWindow() == 0; }));

@@ -39,6 +39,8 @@ ChromiumShell::ChromiumShell(EventLoop& loop, ChromiumOptions options)
 
 ChromiumShell::~ChromiumShell() {
     close();
+    // The collection may outlive the shell in the engine's hands.
+    if (windows_) windows_->setFrontWindowProbe({});
 }
 
 void ChromiumShell::connect() {
@@ -57,6 +59,7 @@ void ChromiumShell::connect() {
     auto tracker = std::make_shared<TargetTracker>(
         std::make_unique<CdpConnection>(std::move(transport)), loop_, windows);
     windows->setControl(tracker);
+    windows->setFrontWindowProbe([this] { return x11().window(); });
     try {
         tracker->connection().call("Browser.getVersion", Json::object(), {}, kConnectTimeout);
         for (const auto& w : tracker->start()) {
@@ -98,9 +101,14 @@ void ChromiumShell::listenWindowRegistered(std::function<void()> onWindowRegiste
 
 WindowHandle ChromiumShell::foregroundWindow() {
     if (!windows_ || !browserPid_) return 0;
+    const unsigned front = x11().window();
+    if (x11().ownerPid(front) != browserPid_) return 0;
+    return windows_->focusedWindow(front);
+}
+
+X11ActiveWindow& ChromiumShell::x11() {
     if (!x11_) x11_ = std::make_unique<X11ActiveWindow>();
-    if (x11_->ownerPid() != browserPid_) return 0;
-    return windows_->focusedWindow();
+    return *x11_;
 }
 
 CdpConnection& ChromiumShell::connection() {

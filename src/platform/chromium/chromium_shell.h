@@ -46,8 +46,9 @@ class ChromiumShell : public BrowserShell {
     // Resumes everything that waits for Vantrel and closes the connection.
     void close();
 
-    // The window whose page has focus, when the X11 window in front belongs to the browser;
-    // 0 otherwise. Only the X server is asked, never the browser.
+    // The window whose page has focus, when the X11 window in front belongs to the browser (or,
+    // while the browser's own address bar has the focus, the window whose page last had it in
+    // that X11 window); 0 otherwise. Only the X server is asked, never the browser.
     WindowHandle foregroundWindow();
 
     // The browser's process id (0 when unknown).
@@ -58,6 +59,8 @@ class ChromiumShell : public BrowserShell {
     CdpConnection& connection();
 
   private:
+    X11ActiveWindow& x11();
+
     EventLoop& loop_;
     ChromiumOptions options_;
     std::shared_ptr<WindowList> windows_;

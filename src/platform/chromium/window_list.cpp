@@ -75,9 +75,14 @@ std::vector<std::shared_ptr<WebBrowser>> WindowList::browsers() {
     return result;
 }
 
-WindowHandle WindowList::focusedWindow() const {
-    auto state = find(focusedTarget_);
-    return state ? state->handle : 0;
+WindowHandle WindowList::focusedWindow(unsigned frontWindow) const {
+    if (auto state = find(focusedTarget_)) return state->handle;
+    const WindowState* last = nullptr;
+    for (const auto& state : windows_) {
+        if (state->departed || state->focusedAt == 0 || state->frontWindow != frontWindow) continue;
+        if (!last || state->focusedAt > last->focusedAt) last = state.get();
+    }
+    return last && frontWindow ? last->handle : 0;
 }
 
 std::shared_ptr<WindowState> WindowList::find(const std::string& targetId) const {
@@ -192,6 +197,10 @@ void WindowList::documentComplete(const std::string& targetId, const std::string
 void WindowList::focusReported(const std::string& targetId, bool focused) {
     if (focused) {
         focusedTarget_ = targetId;
+        if (auto state = find(targetId)) {
+            state->focusedAt = ++focusReports_;
+            state->frontWindow = frontProbe_ ? frontProbe_() : 0;
+        }
     } else if (focusedTarget_ == targetId) {
         focusedTarget_.clear();
     }

@@ -29,6 +29,8 @@ struct WindowState {
     bool departed = false;  // out of the collection: from the main-loop turn after the close
     BrowserEventSink* sink = nullptr;
     std::map<std::string, Frame> frames;  // by frame id; the window's own is its target id
+    unsigned frontWindow = 0;             // the X11 window in front when its page last had focus
+    unsigned long long focusedAt = 0;     // when its page last had focus, in reports; 0 never
 };
 
 // The browser windows as the main thread sees them, in the order they appeared. Every read of
@@ -42,8 +44,11 @@ class WindowList : public WindowEvents, public std::enable_shared_from_this<Wind
 
     // The windows of the collection, oldest first.
     std::vector<std::shared_ptr<WebBrowser>> browsers();
-    // The window whose page last reported focus, 0 when none.
-    WindowHandle focusedWindow() const;
+    // Tells which X11 window is in front; asked whenever a page reports focus.
+    void setFrontWindowProbe(std::function<unsigned()> probe) { frontProbe_ = std::move(probe); }
+    // The window whose page has focus. When no page has (the browser's own address bar has
+    // it), the window whose page last had focus while `frontWindow` was in front. 0 when none.
+    WindowHandle focusedWindow(unsigned frontWindow) const;
     bool browserGone() const { return gone_; }
 
     void windowCreated(const std::string& targetId, const std::string& url, bool toolbar,
@@ -76,6 +81,8 @@ class WindowList : public WindowEvents, public std::enable_shared_from_this<Wind
     std::function<void()> onRegistered_;
     std::vector<std::shared_ptr<WindowState>> windows_;
     std::string focusedTarget_;
+    std::function<unsigned()> frontProbe_;
+    unsigned long long focusReports_ = 0;
     WindowHandle nextHandle_ = 1;
     bool gone_ = false;
 };

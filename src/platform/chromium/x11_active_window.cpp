@@ -45,12 +45,16 @@ bool X11ActiveWindow::readCardinal(unsigned window, unsigned property, unsigned 
     return ok;
 }
 
-pid_t X11ActiveWindow::ownerPid() {
-    if (!connection_ || !root_ || !activeWindowAtom_ || !pidAtom_) return 0;
-    unsigned window = 0, pid = 0;
-    if (!readCardinal(root_, activeWindowAtom_, XCB_ATOM_WINDOW, window) || window == 0) return 0;
-    if (!readCardinal(window, pidAtom_, XCB_ATOM_CARDINAL, pid)) return 0;
-    return pid_t(pid);
+unsigned X11ActiveWindow::window() {
+    if (!connection_ || !root_ || !activeWindowAtom_) return 0;
+    unsigned window = 0;
+    return readCardinal(root_, activeWindowAtom_, XCB_ATOM_WINDOW, window) ? window : 0;
+}
+
+pid_t X11ActiveWindow::ownerPid(unsigned window) {
+    unsigned pid = 0;
+    if (!connection_ || !window || !pidAtom_) return 0;
+    return readCardinal(window, pidAtom_, XCB_ATOM_CARDINAL, pid) ? pid_t(pid) : 0;
 }
 
 }  // namespace vantrel::chromium

@@ -19,8 +19,10 @@ class X11ActiveWindow {
     X11ActiveWindow& operator=(const X11ActiveWindow&) = delete;
 
     bool connected() const { return connection_ != nullptr; }
-    // The process id of the active window; 0 when there is none or it does not say.
-    pid_t ownerPid();
+    // The active window; 0 when there is none.
+    unsigned window();
+    // The process id of `window`; 0 when it does not say.
+    pid_t ownerPid(unsigned window);
 
   private:
     unsigned atom(const char* name);
