@@ -56,7 +56,8 @@ MainWindow::MainWindow(VantrelForm& form)
     setWindowTitle(QString::fromLatin1(VantrelForm::kTitle));
     setWindowIcon(QIcon(resourcePixmap("MAINICON")));
     setFixedSize(kMainWindowWidth, kMainWindowHeight);
-    // A small, slightly narrow face: the option texts must end before the sound buttons.
+    // A small, slightly narrow face. The option texts are fitted to their room whatever face they
+    // end up with.
     QFont font(QStringLiteral("Arial"));
     font.setPixelSize(11);
     font.setStretch(QFont::SemiCondensed);

@@ -1,12 +1,14 @@
 #include "gui/pages.h"
 
 #include <QCheckBox>
+#include <QFontInfo>
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QSlider>
+#include <algorithm>
 
 #include "engine/key_codes.h"
 #include "gui/list_view_table.h"
@@ -51,6 +53,39 @@ QWidget* group(const QString& heading, QRect frame, QWidget* page) {
     return box;
 }
 
+// The width a text at `text` has in its group: up to the sound buttons on the rows they stand
+// on (they sit in the General group), else up to the group's frame.
+int roomOf(const QRect& text, int groupWidth, bool besideSoundButtons) {
+    int right = groupWidth - 4;
+    if (besideSoundButtons) {
+        for (int item : {kIBtnFolder, kIBtnTest}) {
+            const Placement& button = kImageItems[static_cast<size_t>(item)].placement;
+            const bool sameRows =
+                text.top() < button.y + button.height && button.y <= text.bottom();
+            if (sameRows) right = std::min(right, button.x - 4);
+        }
+    }
+    return right - text.left();
+}
+
+// A wider face than the window asks for (the desktop's stand-in for it) would run the text into
+// what stands beside it: the text is made smaller until it fits, and elided when even the
+// smallest size is too wide (the whole text then shows as its tool tip).
+void fitText(QLabel& text, int room) {
+    constexpr int kSmallestPixels = 8;
+    QFont font = text.font();
+    int pixels = QFontInfo(font).pixelSize();
+    while (text.fontMetrics().horizontalAdvance(text.text()) > room && pixels > kSmallestPixels) {
+        font.setPixelSize(--pixels);
+        text.setFont(font);
+    }
+    if (text.fontMetrics().horizontalAdvance(text.text()) > room) {
+        text.setToolTip(text.text());
+        text.setText(text.fontMetrics().elidedText(text.text(), Qt::ElideRight, room));
+    }
+    text.adjustSize();
+}
+
 struct CheckBoxSpec {
     int number;
     bool OptionControls::*state;
@@ -61,7 +96,7 @@ struct CheckBoxSpec {
 
 // Rows top to bottom, at 10, 27, 44, 61 and 78 pixels in their group.
 constexpr CheckBoxSpec kCheckBoxes[] = {
-    {5, &OptionControls::CheckBox5, "Start on Windows startup", 0, 0},
+    {5, &OptionControls::CheckBox5, "Start on login", 0, 0},
     {6, &OptionControls::CheckBox6, "Minimize upon starting", 0, 1},
     {11, &OptionControls::CheckBox11, "Automatically check for updates", 0, 2},
     {7, &OptionControls::CheckBox7, "Icon shall blink when a popup is killed", 0, 3},
@@ -99,6 +134,7 @@ OptionsPage::OptionsPage(OptionControls& controls, Forward forward, QWidget* par
         auto* box = new QCheckBox(in);
         box->setGeometry(11, y, 13, 14);
         QLabel* text = label(QString::fromLatin1(entry.text), {30, y}, in);
+        fitText(*text, roomOf(text->geometry(), in->width(), entry.group == 0));
         if (entry.number == kHiddenCheckBox) {
             box->hide();
             text->hide();

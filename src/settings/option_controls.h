@@ -14,7 +14,7 @@ struct OptionControls {
     bool CheckBox2 = true;      // "Kill advertising sites (URLs)"      killurl
     bool CheckBox3 = true;      // "Kill standard banners"              killbanner
     bool CheckBox4 = true;      // hidden, no setting
-    bool CheckBox5 = true;      // "Start on Windows startup"           autostart
+    bool CheckBox5 = true;      // "Start on login"           autostart
     bool CheckBox6 = false;     // "Minimize upon starting"             automin
     bool CheckBox7 = true;      // "Icon shall blink when a popup is killed"  is_blinked
     bool CheckBox8 = true;      // "Idle mode on pressing CTRL"         enhotcut

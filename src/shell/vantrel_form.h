@@ -37,8 +37,8 @@ class VantrelForm {
     static constexpr const char* kButtonText = "Kill popup";
     static constexpr const char* kButtonStatusBar = "Run Script";
     static constexpr const char* kConnectFailed =
-        "Vantrel failed to connect with Internet Explorer.\r"
-        "Please restart the system before launching Vantrel again.";
+        "Vantrel failed to connect with Chromium.\r"
+        "Please close Chromium, or check the vtr_browser setting, before launching Vantrel again.";
 
     explicit VantrelForm(const VantrelPlatform& platform);
     VantrelForm(const VantrelForm&) = delete;

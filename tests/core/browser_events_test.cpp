@@ -23,9 +23,10 @@ TEST(BrowserEventsStart, NoBrowserShowsTheMessageAndStopsStartUp) {
     VantrelForm form(world.platform());
     EXPECT_FALSE(form.FormCreate());
     ASSERT_EQ(world.desktop.messages.size(), 1u);
-    EXPECT_EQ(world.desktop.messages[0].text,
-              "Vantrel failed to connect with Internet Explorer.\r"
-              "Please restart the system before launching Vantrel again.");
+    EXPECT_EQ(
+        world.desktop.messages[0].text,
+        "Vantrel failed to connect with Chromium.\r"
+        "Please close Chromium, or check the vtr_browser setting, before launching Vantrel again.");
     EXPECT_FALSE(world.desktop.trayPresent);
     EXPECT_TRUE(world.desktop.hotKeys.empty());
     EXPECT_TRUE(world.files.files.count("/opt/vantrel/r468x60.gif") == 0);

@@ -165,9 +165,10 @@ TEST_F(FormLifeTest, NoBrowserShowsTheMessageAndClosesAtTheFirstTick) {
     watchWindow(form);
     EXPECT_FALSE(form.FormCreate());
     ASSERT_EQ(world.desktop.messages.size(), 1u);
-    EXPECT_EQ(world.desktop.messages[0].text,
-              "Vantrel failed to connect with Internet Explorer.\r"
-              "Please restart the system before launching Vantrel again.");
+    EXPECT_EQ(
+        world.desktop.messages[0].text,
+        "Vantrel failed to connect with Chromium.\r"
+        "Please close Chromium, or check the vtr_browser setting, before launching Vantrel again.");
     EXPECT_EQ(world.desktop.messages[0].caption, "Vantrel");
     EXPECT_TRUE(form.application.TimerClose.enabled());
     EXPECT_EQ(closes, 0);

@@ -264,8 +264,9 @@ class WatchStart : public Watch {};
 TEST_F(WatchStart, UnreachableBrowserIsTheConnectFailureWithStatus2) {
     WatchProcess failing({"--attach", "127.0.0.1:1", "--lists", lists, "--registry", registry});
     EXPECT_EQ(failing.wait(), 2);
-    EXPECT_NE(failing.err.find("Vantrel failed to connect with Internet Explorer.\n"
-                               "Please restart the system before launching Vantrel again."),
+    EXPECT_NE(failing.err.find("Vantrel failed to connect with Chromium.\n"
+                               "Please close Chromium, or check the vtr_browser setting, before "
+                               "launching Vantrel again."),
               std::string::npos)
         << failing.err;
     EXPECT_EQ(failing.err.find("connected\n"), std::string::npos);
