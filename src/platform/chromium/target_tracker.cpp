@@ -23,6 +23,16 @@ constexpr Millis kSnapshotTimeout{15000};
 
 const Json kAutoAttach = {
     {"autoAttach", true}, {"waitForDebuggerOnStart", true}, {"flatten", true}};
+// On the browser session service workers are left out: one that the browser starts for an
+// event (an extension's button press, a push) loses the event when it waits for a debugger.
+const Json kBrowserAutoAttach = [] {
+    Json options = kAutoAttach;
+    options["filter"] = {{{"type", "browser"}, {"exclude", true}},
+                         {{"type", "tab"}, {"exclude", true}},
+                         {{"type", "service_worker"}, {"exclude", true}},
+                         Json::object()};
+    return options;
+}();
 
 std::string text(const Json& object, const char* key) {
     auto it = object.find(key);
@@ -56,7 +66,7 @@ void TargetTracker::close() {
 
 std::vector<TargetTracker::OpenWindow> TargetTracker::start() {
     connection_->call("Target.setDiscoverTargets", {{"discover", true}});
-    connection_->call("Target.setAutoAttach", kAutoAttach);
+    connection_->call("Target.setAutoAttach", kBrowserAutoAttach);
     // The targets that exist were reported before the replies; read them on the I/O thread.
     struct Known {
         std::vector<std::pair<OpenWindow, std::string>> windows;  // with their sessions

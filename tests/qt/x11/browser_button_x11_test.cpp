@@ -1,20 +1,32 @@
-// The "Kill popup" browser button: the program as the browser's native-messaging host, started
-// the way a browser starts it and fed good and bad input by the test.
+// The "Kill popup" browser button: the program as the browser's native-messaging host, fed bad
+// input by the test, and real presses in a Chromium that Vantrel started itself. The test
+// presses the button through the DevTools command Extensions.triggerAction, which runs the
+// extension's action on a tab as a click on the toolbar button does.
 
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
+#include <QStandardPaths>
 #include <cstring>
+#include <memory>
 
+#include "platform/chromium/cdp_connection.h"
+#include "platform/chromium/websocket_transport.h"
 #include "platform/webext/browser_extension.h"
 #include "platform/webext/native_messaging.h"
 #include "program_process.h"
+#include "tests/e2e/test_browser.h"
 
 namespace {
 
+using namespace std::chrono_literals;
+using chromium_test::Json;
+using vantrel::webext::kChromiumExtensionId;
+
+constexpr const char* kTitle = "Vantrel button page";
+
 QString extensionOrigin() {
-    return QStringLiteral("chrome-extension://%1/")
-        .arg(QString::fromLatin1(vantrel::webext::kChromiumExtensionId));
+    return QStringLiteral("chrome-extension://%1/").arg(QString::fromLatin1(kChromiumExtensionId));
 }
 
 QByteArray framed(const std::string& json) {
@@ -57,6 +69,95 @@ HostRun runHost(const QString& program, const QByteArray& input, bool closeInput
     return run;
 }
 
+// The browser Vantrel started, driven by the test through its DevTools port.
+class DrivenBrowser {
+  public:
+    ~DrivenBrowser() { close(); }
+
+    // The browser started with `profile`, once it has written its port there.
+    bool attach(const std::string& profile) {
+        const std::string file = profile + "/DevToolsActivePort";
+        if (!runUntil([&] { return readAll(QString::fromStdString(file)).contains('\n'); }))
+            return false;
+        try {
+            start(vantrel::chromium::connectWebSocket(file, 5s));
+        } catch (const vantrel::BrowserError&) {
+            return false;
+        }
+        return true;
+    }
+    Json call(const std::string& method, Json params = Json::object(),
+              const std::string& session = {}) {
+        return connection_->call(method, std::move(params), session);
+    }
+    // A command whose answer the test does not wait for.
+    void send(const std::string& method, Json params, const std::string& session) {
+        connection_->send(method, std::move(params), session);
+    }
+    // The target of the given type whose address contains `part`; empty when none.
+    std::string target(const std::string& type, const std::string& part) {
+        const Json filter = Json::array({{{"type", type}}});
+        const Json targets = call("Target.getTargets", {{"filter", filter}});
+        for (const auto& t : targets.value("targetInfos", Json::array())) {
+            if (t.value("url", "").find(part) != std::string::npos) return t.value("targetId", "");
+        }
+        return {};
+    }
+    // The toolbar button pressed on the tab showing `part`.
+    bool press(const std::string& part) {
+        try {
+            call("Extensions.triggerAction",
+                 {{"id", kChromiumExtensionId}, {"targetId", target("tab", part)}});
+            return true;
+        } catch (const vantrel::BrowserError& e) {
+            std::printf("press: %s\n", e.what());
+            return false;
+        }
+    }
+    // Ends the browser and waits until it is gone.
+    void close() {
+        if (!connection_) return;
+        connection_->send("Browser.close", Json::object());
+        runUntil([&] { return !connection_->isOpen(); }, 10000);
+        connection_->close();
+        connection_.reset();
+    }
+
+  private:
+    void start(std::unique_ptr<vantrel::chromium::CdpTransport> transport) {
+        connection_ = std::make_unique<vantrel::chromium::CdpConnection>(std::move(transport));
+        connection_->start();
+    }
+
+    std::unique_ptr<vantrel::chromium::CdpConnection> connection_;
+};
+
+// Loads `url` in the browser's page and brings its window in front as the user would.
+bool showInFront(DrivenBrowser& browser, const std::string& url) {
+    const std::string page = browser.target("page", "");
+    if (page.empty()) return false;
+    const std::string session =
+        browser.call("Target.attachToTarget", {{"targetId", page}, {"flatten", true}})
+            .value("sessionId", "");
+    // On a loaded machine the navigation may answer late; the window's title tells when it came.
+    browser.send("Page.navigate", {{"url", url}}, session);
+    return runUntil(
+        [&] {
+            browser.send("Page.bringToFront", Json::object(), session);
+            const QString window =
+                xdotool({"search", "--onlyvisible", "--name", QString::fromLatin1(kTitle)})
+                    .section('\n', 0, 0);
+            if (window.isEmpty()) return false;
+            xdotool({"windowactivate", "--sync", window});
+            return xdotool({"getactivewindow", "getwindowname"}).contains(kTitle);
+        },
+        30000);
+}
+
+bool blacklisted(const Program& program) {
+    return readAll(program.file("blacklist.lis")).contains(QStringLiteral("127.0.0.1"));
+}
+
 }  // namespace
 
 TEST(BrowserButtonHost, BadInputHandsNothingOverAndEndsAtOnce) {
@@ -89,4 +190,55 @@ TEST(BrowserButtonHost, BadInputHandsNothingOverAndEndsAtOnce) {
     EXPECT_EQ(press.exitCode, 0);
     EXPECT_EQ(press.answer, framed(R"({"result":"received"})"));
     EXPECT_TRUE(runUntil([&] { return readAll(program.file("blacklist.lis")).contains(site); }));
+}
+
+TEST(BrowserButtonWithChromium, EachPressBlacklistsTheFrontSiteAlsoAfterTheProgramMoved) {
+    if (QStandardPaths::findExecutable(QStringLiteral("chromium")).isEmpty()) {
+        GTEST_SKIP() << "chromium is not installed";
+    }
+    TempDir dir;
+    chromium_test::HttpServer server;
+    server.page("/", std::string("<title>") + kTitle + "</title>front page");
+    const std::string url = server.url("127.0.0.1", "/");
+    const std::string profile = dir.path() + "profile";
+    // Vantrel starts the browser itself; the test reaches it through a DevTools port.
+    const std::map<std::string, std::string> settings = {
+        {"vtr_browser_cmd",
+         "chromium --remote-debugging-port=0 --window-size=1000,700 "
+         "--user-data-dir=" +
+             profile},
+        {"vtr_server", server.url("127.0.0.1", "")}};
+    {
+        DrivenBrowser browser;
+        Program program(QString(), settings);
+        ASSERT_TRUE(browser.attach(profile)) << "the browser Vantrel started has no DevTools port";
+        // Loaded with its fixed id: the background script runs at its stable address.
+        EXPECT_TRUE(runUntil(
+            [&] { return !browser.target("service_worker", kChromiumExtensionId).empty(); }));
+        ASSERT_TRUE(showInFront(browser, url));
+        ASSERT_TRUE(browser.press(url));
+        EXPECT_TRUE(runUntil([&] { return blacklisted(program); }))
+            << readAll(program.file("blacklist.lis")).toStdString();
+        ASSERT_TRUE(browser.press(url));  // a second press logs again
+        runUntil([] { return false; }, 1000);
+        // The browser Vantrel started ends with it.
+        EXPECT_TRUE(program.terminate());
+        EXPECT_EQ(program.storedValue("vtr_count").toInt(), 2);
+    }
+    ::unlink((profile + "/DevToolsActivePort").c_str());  // left behind by the browser
+
+    // The program moved: its next start names the new place, where the press finds it.
+    Program moved(QString(), settings);
+    {
+        DrivenBrowser browser;
+        ASSERT_TRUE(browser.attach(profile));
+        const Json host = Json::parse(
+            chromium_test::readFile(profile + "/NativeMessagingHosts/vantrel.host.json"), nullptr,
+            false);
+        EXPECT_EQ(host.value("path", ""), moved.file("vantrel").toStdString());
+        ASSERT_TRUE(showInFront(browser, url));
+        ASSERT_TRUE(browser.press(url));
+        EXPECT_TRUE(runUntil([&] { return blacklisted(moved); }));
+        EXPECT_TRUE(moved.terminate());
+    }
 }

@@ -127,10 +127,6 @@ class Program {
     QString storedValue(const char* name) const {
         return QString::fromStdString(registry().readValue(vantrel::SettingsStore::kKey, name));
     }
-    // Changes a setting for the program's next start.
-    void storeValue(const char* name, const std::string& value) const {
-        registry().writeValue(vantrel::SettingsStore::kKey, name, value);
-    }
     QString pid() const { return QString::number(process_.processId()); }
     QString file(const char* name) const { return dir_.filePath(QString::fromLatin1(name)); }
     bool running() const { return process_.state() == QProcess::Running; }
