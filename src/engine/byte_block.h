@@ -5,6 +5,10 @@
 #include <cstdint>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace vantrel {
 
 // Sixteen bytes handled at once through the compiler's portable vector extension (SSE2 on
@@ -18,30 +22,29 @@ inline ByteBlock loadBlock(const void* at) {
     return block;
 }
 
-// The bytes set in a comparison's result, taken in order. Each set byte keeps its lowest bit only.
+// The bytes set in a comparison's result, taken in order, as one bit each.
 class SetBytes {
   public:
-    static_assert(std::endian::native == std::endian::little, "byte order of the words");
-
     explicit SetBytes(ByteBlock mask) {
-        std::memcpy(words_, &mask, sizeof words_);
-        words_[0] &= kLowBits;
-        words_[1] &= kLowBits;
+#if defined(__SSE2__)
+        bits_ = static_cast<uint32_t>(_mm_movemask_epi8(std::bit_cast<__m128i>(mask)));
+#else
+        for (size_t i = 0; i < kBlockBytes; ++i) bits_ |= uint32_t(mask[i] & 1U) << i;
+#endif
     }
-    bool empty() const { return (words_[0] | words_[1]) == 0; }
+    bool empty() const {
+        return bits_ == 0;
+    }
     // The index of the first set byte; only when not empty.
     size_t first() const {
-        return words_[0] != 0 ? size_t(std::countr_zero(words_[0])) / 8
-                              : 8 + size_t(std::countr_zero(words_[1])) / 8;
+        return size_t(std::countr_zero(bits_));
     }
     void dropFirst() {
-        uint64_t& word = words_[0] != 0 ? words_[0] : words_[1];
-        word &= word - 1;
+        bits_ &= bits_ - 1;
     }
 
   private:
-    static constexpr uint64_t kLowBits = 0x0101010101010101;
-    uint64_t words_[2];
+    uint32_t bits_ = 0;
 };
 
 }  // namespace vantrel
