@@ -94,24 +94,6 @@ def changed_box(before, after):
     return (min(columns), rows[0], max(columns) + 1, rows[-1] + 1)
 
 
-def image_data(pixels):
-    stream, acc, bits = bytearray(), 0, 0
-    for code, width in make_resources.lzw_codes(bytes(pixels), 8):
-        acc |= code << bits
-        bits += width
-        while bits >= 8:
-            stream.append(acc & 0xFF)
-            acc >>= 8
-            bits -= 8
-    if bits:
-        stream.append(acc & 0xFF)
-    out = bytearray([8])
-    for i in range(0, len(stream), 255):
-        out.append(len(stream[i:i + 255]))
-        out += stream[i:i + 255]
-    return out + b"\x00"
-
-
 def movie(pictures):
     palette = palette_for(pictures)
     indexer = Indexer(palette)
@@ -126,7 +108,7 @@ def movie(pictures):
         out += b"\x21\xf9\x04" + struct.pack("<BHB", 0x04, DELAY_CS, 0) + b"\x00"
         x0, y0, x1, y1 = box
         out += b"\x2c" + struct.pack("<HHHHB", x0, y0, x1 - x0, y1 - y0, 0)
-        out += image_data(indexer.pixels(picture, box))
+        out += make_resources.image_data(indexer.pixels(picture, box), 8)
         previous = picture
     return bytes(out + b"\x3b")
 

@@ -153,9 +153,20 @@ def gif(canvas, palette):
     min_code_size = max(2, (len(palette) - 1).bit_length())
     table_bits = min_code_size  # the colour table holds 2 ** table_bits entries
     colours = palette + [(0, 0, 0)] * ((1 << table_bits) - len(palette))
-    stream = bytearray()
-    acc = bits = 0
-    for code, width in lzw_codes(bytes(canvas.pixels), min_code_size):
+    out = bytearray(b"GIF89a")
+    out += struct.pack("<HHBBB", canvas.width, canvas.height, 0x80 | (table_bits - 1), 0, 0)
+    out += b"".join(bytes(c) for c in colours)
+    out += b"\x2c" + struct.pack("<HHHHB", 0, 0, canvas.width, canvas.height, 0)
+    out += image_data(canvas.pixels, min_code_size)
+    out += b"\x3b"
+    return bytes(out)
+
+
+def image_data(pixels, min_code_size):
+    """A frame's image data: the code size, the LZW codes packed low bit first in sub-blocks of
+    at most 255 bytes, and the empty block that ends them."""
+    stream, acc, bits = bytearray(), 0, 0
+    for code, width in lzw_codes(bytes(pixels), min_code_size):
         acc |= code << bits
         bits += width
         while bits >= 8:
@@ -164,18 +175,12 @@ def gif(canvas, palette):
             bits -= 8
     if bits:
         stream.append(acc & 0xFF)
-
-    out = bytearray(b"GIF89a")
-    out += struct.pack("<HHBBB", canvas.width, canvas.height, 0x80 | (table_bits - 1), 0, 0)
-    out += b"".join(bytes(c) for c in colours)
-    out += b"\x2c" + struct.pack("<HHHHB", 0, 0, canvas.width, canvas.height, 0)
-    out.append(min_code_size)
+    out = bytearray([min_code_size])
     for i in range(0, len(stream), 255):
         chunk = stream[i:i + 255]
         out.append(len(chunk))
         out += chunk
-    out += b"\x00\x3b"
-    return bytes(out)
+    return out + b"\x00"
 
 
 # ---------------------------------------------------------------------------------------------
