@@ -34,27 +34,38 @@ AnchoredFragments::AnchoredFragments(std::span<const std::string_view> fragments
     }
 }
 
-// The last block, where the text ends, is read from a copy padded with zeros.
+// A block's pairs end one byte after it, so a block is read where 17 bytes remain. The rest is
+// read as the text's last 17 bytes, skipping the pairs already searched, or from a copy padded
+// with zeros when the whole text is shorter.
 bool AnchoredFragments::anyIn(std::string_view text) const {
-    for (size_t pair = 0; pair + 1 < text.size(); pair += kBlockBytes) {
-        ByteBlock first;
-        ByteBlock second;
-        if (pair + kBlockBytes < text.size()) {
-            first = loadFolded(text.data() + pair);
-            second = loadFolded(text.data() + pair + 1);
-        } else {
-            char last[kBlockBytes + 1] = {};
-            text.copy(last, kBlockBytes, pair);
-            first = loadFolded(last);
-            second = loadFolded(last + 1);
-        }
-        ByteBlock hits{};
-        for (const auto& anchor : anchors_)
-            hits |= ByteBlock((first == anchor[0]) & (second == anchor[1]));
-        for (SetBytes set(hits); !set.empty(); set.dropFirst()) {
-            const size_t at = pair + set.first();
-            if (at + 1 < text.size() && fragmentAt(text, at)) return true;
-        }
+    size_t pair = 0;
+    for (; pair + kBlockBytes < text.size(); pair += kBlockBytes) {
+        if (anchoredIn(text, text.data() + pair, pair, 0)) return true;
+    }
+    if (pair + 1 >= text.size()) return false;
+    if (text.size() > kBlockBytes) {
+        const size_t start = text.size() - kBlockBytes - 1;
+        return anchoredIn(text, text.data() + start, start, pair - start);
+    }
+    char padded[kBlockBytes + 1] = {};
+    text.copy(padded, kBlockBytes);
+    return anchoredIn(text, padded, 0, 0);
+}
+
+// The pairs that start in the block read at `block` (the text's bytes from `base` on), but for
+// the first `skip`.
+bool AnchoredFragments::anchoredIn(std::string_view text, const char* block, size_t base,
+                                   size_t skip) const {
+    const ByteBlock first = loadFolded(block);
+    const ByteBlock second = loadFolded(block + 1);
+    ByteBlock hits{};
+    for (const auto& anchor : anchors_)
+        hits |= ByteBlock((first == anchor[0]) & (second == anchor[1]));
+    SetBytes set(hits);
+    set.dropBefore(skip);
+    for (; !set.empty(); set.dropFirst()) {
+        const size_t at = base + set.first();
+        if (at + 1 < text.size() && fragmentAt(text, at)) return true;
     }
     return false;
 }

@@ -32,6 +32,7 @@ class AnchoredFragments {
         size_t offset;  // where the fragment first holds its anchor
     };
 
+    bool anchoredIn(std::string_view text, const char* block, size_t base, size_t skip) const;
     bool fragmentAt(std::string_view text, size_t pair) const;
 
     // Each byte of the pair with bit 5 set, in every byte of a block.

@@ -42,6 +42,10 @@ class SetBytes {
     void dropFirst() {
         bits_ &= bits_ - 1;
     }
+    // Drops the first `count` bytes, set or not; `count` below kBlockBytes.
+    void dropBefore(size_t count) {
+        bits_ &= ~((uint32_t(1) << count) - 1);
+    }
 
   private:
     uint32_t bits_ = 0;
