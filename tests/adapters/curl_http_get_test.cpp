@@ -1,7 +1,4 @@
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -13,6 +10,7 @@
 #include "net/http_get.h"
 #include "platform/curl/curl_http_transport.h"
 #include "platform/posix/std_event_loop.h"
+#include "tests/adapters/closed_port.h"
 #include "tests/adapters/temp_dir.h"
 #include "tests/adapters/vendor_server.h"
 
@@ -22,19 +20,6 @@ using vantrel::curl::CurlHttpTransport;
 using vantrel::posix::StdEventLoop;
 
 namespace {
-
-// A port on 127.0.0.1 that nobody listens on.
-int closedPort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    socklen_t length = sizeof address;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    ::close(fd);
-    return ntohs(address.sin_port);
-}
 
 class CurlHttpGetTest : public ::testing::Test {
   protected:

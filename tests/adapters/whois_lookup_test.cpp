@@ -1,7 +1,4 @@
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <memory>
@@ -11,6 +8,7 @@
 #include "net/whois.h"
 #include "platform/posix/std_event_loop.h"
 #include "platform/posix/whois_socket_transport.h"
+#include "tests/adapters/closed_port.h"
 #include "tests/adapters/whois_server.h"
 
 using namespace std::chrono_literals;
@@ -36,19 +34,6 @@ Reply replyFor(const std::string& query) {
     if (query == "huge.com") return {Reply::Kind::Answer, std::string(2 * 1024 * 1024, 'x')};
     if (query == "cut.com") return {Reply::Kind::ResetAfter, "   Domain Name: CUT.COM\r\n"};
     return {Reply::Kind::Answer, kRegistered};
-}
-
-// A port on 127.0.0.1 that nobody listens on.
-int closedPort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    socklen_t length = sizeof address;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    ::close(fd);
-    return ntohs(address.sin_port);
 }
 
 struct Outcome {
