@@ -85,6 +85,12 @@ WindowHandle WindowList::focusedWindow(unsigned frontWindow) const {
     return last && frontWindow ? last->handle : 0;
 }
 
+void WindowList::departClosedWindows() {
+    for (const auto& state : windows_) {
+        if (state->quitting) state->departed = true;
+    }
+}
+
 std::shared_ptr<WindowState> WindowList::find(const std::string& targetId) const {
     for (const auto& state : windows_) {
         if (state->targetId == targetId) return state;
@@ -107,6 +113,7 @@ void WindowList::windowCreated(const std::string& targetId, const std::string& u
     state->toolbar = toolbar;
     state->menubar = menubar;
     windows_.push_back(state);
+    departClosedWindows();
     if (onRegistered_) onRegistered_();
 }
 
@@ -147,6 +154,7 @@ void WindowList::frameNavigated(const std::string& targetId, const std::string& 
 void WindowList::decide(const std::shared_ptr<WindowState>& state, const Answer& answer,
                         const std::function<void(BrowserEventSink&, bool&)>& handler) {
     bool cancel = false;
+    departClosedWindows();
     if (!state || !state->sink) {
         answer(false);
         return;
@@ -187,6 +195,7 @@ void WindowList::documentComplete(const std::string& targetId, const std::string
     }
     const std::string url = frameId == targetId && frame.url.empty() ? state->url : frame.url;
     if (!state->sink) return;
+    departClosedWindows();
     try {
         state->sink->DocumentComplete(browserFor(state, frameId), url);
     } catch (const BrowserError&) {

@@ -26,7 +26,7 @@ struct WindowState {
     bool menubar = true;
     bool alive = true;
     bool quitting = false;  // asked to close
-    bool departed = false;  // out of the collection: from the main-loop turn after the close
+    bool departed = false;  // out of the collection: from the next event or main-loop turn
     BrowserEventSink* sink = nullptr;
     std::map<std::string, Frame> frames;  // by frame id; the window's own is its target id
     unsigned frontWindow = 0;             // the X11 window in front when its page last had focus
@@ -71,6 +71,9 @@ class WindowList : public WindowEvents, public std::enable_shared_from_this<Wind
     std::shared_ptr<WindowState> find(const std::string& targetId) const;
     std::shared_ptr<WebBrowser> browserFor(const std::shared_ptr<WindowState>& state,
                                            const std::string& frameId);
+    // A window closed by an earlier handler leaves the collection before the next one runs,
+    // even when that handler's event was queued before the close's own departure.
+    void departClosedWindows();
     // Runs an engine handler, then answers the browser whatever the handler did.
     void decide(const std::shared_ptr<WindowState>& state, const Answer& answer,
                 const std::function<void(BrowserEventSink&, bool&)>& handler);
