@@ -114,3 +114,15 @@ TEST_F(PopupKillerTest, FirstSweepComesTwoSecondsAfterStartUp) {
     EXPECT_EQ(world.browsers.closed, Strings{"popup"});
     EXPECT_FALSE(form.popupKiller.TimerKillPop.enabled());
 }
+
+TEST_F(PopupKillerTest, AWindowClosedByOneEventIsGoneForTheNextEventOfTheSameTurn) {
+    const auto main = open("main", "http://news.example/");
+    openPopup("first", "http://elsewhere.example/one");
+    openPopup("second", "http://elsewhere.example/two");
+    // Both sweeps run before the loop does, as when the browser queued both events at once.
+    world.browsers.navigate(main, "http://news.example/next");
+    world.browsers.complete(main);
+    EXPECT_EQ(world.browsers.closed, (Strings{"first", "second"}));
+    EXPECT_EQ(loggedAddresses(),
+              (Strings{"http://elsewhere.example/one", "http://elsewhere.example/two"}));
+}

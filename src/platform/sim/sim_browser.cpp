@@ -95,6 +95,7 @@ std::shared_ptr<SimBrowser> SimBrowserShell::open(const std::string& name, const
     window->menuBar = menuBar;
     open_.push_back(window);
     all_.push_back(window);
+    departClosed();
     if (onWindowRegistered_) onWindowRegistered_();
     return window;
 }
@@ -112,13 +113,20 @@ bool SimBrowserShell::isOpen(const std::string& name) const {
 
 void SimBrowserShell::close(SimBrowser& window) {
     closed.push_back(window.name);
-    loop_.post([this, target = &window] {
+    closing_.push_back(&window);
+    loop_.post([this] { departClosed(); });
+}
+
+void SimBrowserShell::departClosed() {
+    for (const SimBrowser* target : closing_) {
         std::erase_if(open_, [&](const auto& w) { return w.get() == target; });
-    });
+    }
+    closing_.clear();
 }
 
 bool SimBrowserShell::navigate(const std::shared_ptr<SimBrowser>& window, const std::string& url) {
     bool cancel = false;
+    departClosed();
     const auto sinks = window->sinks;  // a handler may connect more sinks
     for (BrowserEventSink* sink : sinks) sink->BeforeNavigate2(window, url, cancel);
     if (cancel) {
@@ -131,6 +139,7 @@ bool SimBrowserShell::navigate(const std::shared_ptr<SimBrowser>& window, const 
 
 bool SimBrowserShell::requestNewWindow(const std::shared_ptr<SimBrowser>& opener) {
     bool cancel = false;
+    departClosed();
     const auto sinks = opener->sinks;
     for (BrowserEventSink* sink : sinks) sink->NewWindow2(cancel);
     return cancel;
@@ -139,6 +148,7 @@ bool SimBrowserShell::requestNewWindow(const std::shared_ptr<SimBrowser>& opener
 void SimBrowserShell::complete(const std::shared_ptr<SimBrowser>& window,
                                const std::optional<std::string>& body) {
     if (body) window->document = std::make_shared<SimDocument>(*body);
+    departClosed();
     const auto sinks = window->sinks;
     for (BrowserEventSink* sink : sinks) sink->DocumentComplete(window, window->url);
 }

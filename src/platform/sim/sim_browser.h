@@ -61,8 +61,8 @@ class SimBrowser : public WebBrowser {
 };
 
 // The open windows in the order they opened. A window's Quit takes effect after the current
-// event, as a real browser closes a window when the engine's handler has returned: until the
-// loop runs, the window stays in the collection.
+// event, as a real browser closes a window when the engine's handler has returned: the window
+// stays in the collection until the loop runs or the next event fires, whichever comes first.
 class SimBrowserShell : public BrowserShell {
   public:
     static constexpr WindowHandle kFirstHandle = 0x1001;
@@ -100,11 +100,13 @@ class SimBrowserShell : public BrowserShell {
     friend class SimWindows;
     void check(BrowserCall call);
     void close(SimBrowser& window);
+    void departClosed();
 
     EventLoop& loop_;
     std::function<void()> onWindowRegistered_;
     std::vector<std::shared_ptr<SimBrowser>> open_;
     std::vector<std::shared_ptr<SimBrowser>> all_;
+    std::vector<const SimBrowser*> closing_;  // closed, still in open_ until they depart
     std::uint32_t nextCookie_ = 1;
 };
 
