@@ -21,14 +21,6 @@ QString windowTitled(const Program& program, const QString& title) {
     return {};
 }
 
-QRect geometryOf(const QString& window) {
-    QMap<QString, int> values;
-    for (const QString& line : xdotool({"getwindowgeometry", "--shell", window}).split('\n')) {
-        values[line.section('=', 0, 0)] = line.section('=', 1).toInt();
-    }
-    return {values["X"], values["Y"], values["WIDTH"], values["HEIGHT"]};
-}
-
 // The window with a margin around it, for the documentation when VANTREL_SCREENSHOT_DIR names
 // a folder.
 void keepScreenshot(const QString& window, const char* name) {

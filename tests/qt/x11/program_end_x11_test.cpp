@@ -10,15 +10,6 @@
 
 namespace {
 
-// Top-left corner and size of a window on the screen.
-QRect geometryOf(const QString& window) {
-    QMap<QString, int> values;
-    for (const QString& line : xdotool({"getwindowgeometry", "--shell", window}).split('\n')) {
-        values[line.section('=', 0, 0)] = line.section('=', 1).toInt();
-    }
-    return {values["X"], values["Y"], values["WIDTH"], values["HEIGHT"]};
-}
-
 // The program's visible windows other than `except`.
 QStringList windowsOf(Program& program, const QString& except = {}) {
     QStringList found;

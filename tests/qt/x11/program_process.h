@@ -7,7 +7,9 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QMap>
 #include <QProcess>
+#include <QRect>
 #include <QTemporaryDir>
 #include <cstdio>
 #include <functional>
@@ -32,6 +34,15 @@ inline QString xdotool(const QStringList& args) {
     tool.start(QStringLiteral("xdotool"), args);
     if (!tool.waitForFinished(5000)) tool.kill();
     return QString::fromUtf8(tool.readAllStandardOutput()).trimmed();
+}
+
+// Top-left corner and size of a window on the screen.
+inline QRect geometryOf(const QString& window) {
+    QMap<QString, int> values;
+    for (const QString& line : xdotool({"getwindowgeometry", "--shell", window}).split('\n')) {
+        values[line.section('=', 0, 0)] = line.section('=', 1).toInt();
+    }
+    return {values["X"], values["Y"], values["WIDTH"], values["HEIGHT"]};
 }
 
 inline QString readAll(const QString& path) {
@@ -101,9 +112,15 @@ class Program {
     }
 
     // The main window's id once it is shown; empty until then.
+    // The main window on screen, or none. The tray icon bears the same name, at an icon's size.
     QString mainWindow() const {
-        return xdotool({"search", "--onlyvisible", "--pid", pid(), "--name", "^Vantrel$"})
-            .section('\n', 0, 0);
+        for (const QString& id :
+             xdotool({"search", "--onlyvisible", "--pid", pid(), "--name", "^Vantrel$"})
+                 .split('\n', Qt::SkipEmptyParts)) {
+            const QRect where = geometryOf(id);
+            if (where.width() > 100 && where.height() > 100) return id;
+        }
+        return {};
     }
     // SIGTERM, as the session's end sends it; true when the program then ended normally with 0.
     bool terminate() { return terminated() == 0; }

@@ -26,16 +26,6 @@ void keepScreenshot(const QImage& picture, const char* name) {
     if (!folder.isEmpty()) picture.save(QDir(folder).filePath(QString::fromLatin1(name)));
 }
 
-// Top-left corner and size of a window on the screen.
-QRect geometryOf(const QString& window) {
-    const QStringList lines = xdotool({"getwindowgeometry", "--shell", window}).split('\n');
-    QMap<QString, int> values;
-    for (const QString& line : lines) {
-        values[line.section('=', 0, 0)] = line.section('=', 1).toInt();
-    }
-    return {values["X"], values["Y"], values["WIDTH"], values["HEIGHT"]};
-}
-
 // The program's viewable windows other than its main window, with their screen geometry.
 std::vector<QRect> otherWindows(const Program& program, const QString& mainWindow) {
     std::vector<QRect> found;
