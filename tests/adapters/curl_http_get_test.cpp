@@ -11,6 +11,7 @@
 #include "platform/curl/curl_http_transport.h"
 #include "platform/posix/std_event_loop.h"
 #include "tests/adapters/closed_port.h"
+#include "tests/adapters/loop_runs.h"
 #include "tests/adapters/temp_dir.h"
 #include "tests/adapters/vendor_server.h"
 
@@ -54,23 +55,10 @@ class CurlHttpGetTest : public ::testing::Test {
         loop.quit();
     }
 
-    // Runs the loop until an event came or `limit` passed.
-    void runForEvent(std::chrono::milliseconds limit = 30s) {
-        const auto guard = loop.scheduleAt(loop.now() + limit.count(), [this] { loop.quit(); });
-        loop.run();
-        loop.cancel(guard);
-    }
-
-    // Runs the loop for `span`, so that anything posted on the way is delivered.
-    void runFor(std::chrono::milliseconds span) {
-        loop.scheduleAt(loop.now() + span.count(), [this] { loop.quit(); });
-        loop.run();
-    }
-
     std::string fetchString(const std::string& path) {
         auto get = make(path);
         get->GetString();
-        runForEvent();
+        runUntilQuit(loop);
         return events.empty() ? "none" : events.back();
     }
 };
@@ -84,7 +72,7 @@ TEST_F(CurlHttpGetTest, GetWithCapitalSchemeAndPortCarriesTheRequestProperties) 
     get->AcceptTypes = "GET";
     get->Referer = "http://ref.example/";
     get->GetString();
-    runForEvent();
+    runUntilQuit(loop);
     EXPECT_EQ(events, std::vector<std::string>{"string:NONE"});
     const std::string seen = server.requests();
     EXPECT_NE(seen.find("\"method\": \"GET\", \"path\": \"/vtr/check_update.php\", "
@@ -102,7 +90,7 @@ TEST_F(CurlHttpGetTest, PostSendsTheFormContentTypeAndBody) {
     auto get = make("/vtr/send.php?tp=1");
     get->PostQuery = "dml[]=a.com&dml[]=b+c";
     get->GetString();
-    runForEvent();
+    runUntilQuit(loop);
     EXPECT_EQ(events, std::vector<std::string>{"string:OK1"});
     const std::string seen = server.requests();
     EXPECT_NE(seen.find("\"method\": \"POST\""), std::string::npos) << seen;
@@ -118,7 +106,7 @@ TEST_F(CurlHttpGetTest, ErrorStatusesFailInBothModes) {
     server.answer("/vtr/update/vantrel.exe", R"({"status": 500, "body": "Internal error"})");
     auto get = make("/vtr/update/vantrel.exe");
     get->GetFile();
-    runForEvent();
+    runUntilQuit(loop);
     EXPECT_EQ(events.back(), "error");
     EXPECT_FALSE(std::filesystem::exists(get->FileName));  // no error page on disk
 }
@@ -136,7 +124,7 @@ TEST_F(CurlHttpGetTest, FileDownloadStoresTheWholeBody) {
     server.answer("/vtr/update/vantrel.exe", R"({"body": ")" + body + "\"}");
     auto get = make("/vtr/update/vantrel.exe");
     get->GetFile();
-    runForEvent();
+    runUntilQuit(loop);
     EXPECT_EQ(events, std::vector<std::string>{"file:" + get->FileName + ":1000"});
     EXPECT_EQ(readAll(get->FileName), body);
 }
@@ -146,7 +134,7 @@ TEST_F(CurlHttpGetTest, BrokenDownloadFailsAndLeavesNoFile) {
                                                  R"(", "fault": "break", "break_after": 600})");
     auto get = make("/vtr/update/vantrel.exe");
     get->GetFile();
-    runForEvent();
+    runUntilQuit(loop);
     EXPECT_EQ(events, std::vector<std::string>{"error"});
     EXPECT_TRUE(mostReaded > 0);  // the file had been started
     EXPECT_FALSE(std::filesystem::exists(get->FileName));
@@ -156,7 +144,7 @@ TEST_F(CurlHttpGetTest, MissingContentLengthFailsInFileModeOnly) {
     server.answer("/vtr/banner/banner.gif", R"({"body": "GIF89a", "fault": "no_length"})");
     auto get = make("/vtr/banner/banner.gif");
     get->GetFile();
-    runForEvent();
+    runUntilQuit(loop);
     EXPECT_EQ(events, std::vector<std::string>{"error"});
     EXPECT_FALSE(std::filesystem::exists(get->FileName));
     EXPECT_EQ(fetchString("/vtr/banner/banner.gif"), "string:GIF89a");
@@ -166,7 +154,7 @@ TEST_F(CurlHttpGetTest, UnreachableHostFailsWithoutAFile) {
     auto get = make("");
     get->URL = "http://127.0.0.1:" + std::to_string(closedPort()) + "/vtr/update/vantrel.exe";
     get->GetFile();
-    runForEvent();
+    runUntilQuit(loop);
     EXPECT_EQ(events, std::vector<std::string>{"error"});
     EXPECT_FALSE(std::filesystem::exists(get->FileName));
 }
@@ -179,8 +167,8 @@ TEST_F(CurlHttpGetTest, SecondStartWhileBusyIsIgnoredAndAbortEndsTheTransfer) {
     get->GetFile();
     // Abort once the server has the request, so the transfer is really under way.
     loop.scheduleAt(loop.now() + 200, [&] { get->Abort(); });
-    runForEvent();
-    runFor(300ms);
+    runUntilQuit(loop);
+    runFor(loop, 300ms);
     EXPECT_EQ(events, std::vector<std::string>{"error"});
     EXPECT_EQ(server.requests().find("/vtr/get.php", server.requests().find("/vtr/get.php") + 1),
               std::string::npos);
@@ -191,10 +179,10 @@ TEST_F(CurlHttpGetTest, DestroyingTheComponentDuringATransferRaisesNothing) {
                   R"({"body": "abc", "fault": "hang", "announce": 1000})");
     auto get = make("/vtr/update/vantrel.exe");
     get->GetFile();
-    runFor(200ms);
+    runFor(loop, 200ms);
     get.reset();
     transport.reset();  // waits for the worker, whose completion is then still queued
-    runFor(200ms);
+    runFor(loop, 200ms);
     EXPECT_TRUE(events.empty());
 }
 
@@ -214,11 +202,12 @@ TEST_F(CurlHttpGetTest, AbortedFileTransferLeavesNoFile) {
                   R"({"body": "GIF89a half", "fault": "hang", "announce": 1000})");
     auto get = make("/vtr/banner/banner.gif");
     get->GetFile();
-    runFor(300ms);  // the first piece is on disk; the server stays silent for longer than this
+    runFor(loop,
+           300ms);  // the first piece is on disk; the server stays silent for longer than this
     ASSERT_TRUE(events.empty());
     ASSERT_TRUE(std::filesystem::exists(get->FileName));
     get->Abort();
-    runForEvent();
+    runUntilQuit(loop);
     EXPECT_EQ(events, std::vector<std::string>{"error"});
     EXPECT_FALSE(std::filesystem::exists(get->FileName));
 }

@@ -9,6 +9,7 @@
 #include "platform/posix/std_event_loop.h"
 #include "platform/posix/whois_socket_transport.h"
 #include "tests/adapters/closed_port.h"
+#include "tests/adapters/loop_runs.h"
 #include "tests/adapters/whois_server.h"
 
 using namespace std::chrono_literals;
@@ -61,23 +62,11 @@ class WhoisLookupTest : public ::testing::Test {
         return whois;
     }
 
-    // Runs the loop until `expected` events came or `limit` passed.
-    void runForEvents(std::chrono::milliseconds limit = 30s) {
-        const auto guard = loop.scheduleAt(loop.now() + limit.count(), [this] { loop.quit(); });
-        loop.run();
-        loop.cancel(guard);
-    }
-
-    void runFor(std::chrono::milliseconds span) {
-        loop.scheduleAt(loop.now() + span.count(), [this] { loop.quit(); });
-        loop.run();
-    }
-
     Outcome lookup(const std::string& domain, int timeOut = 0) {
         auto whois = make(domain);
         whois->TimeOut = timeOut;
         whois->Lookup();
-        runForEvents();
+        runUntilQuit(loop);
         return outcomes.empty() ? Outcome{"none", false, "none"} : outcomes.back();
     }
 };
@@ -107,7 +96,7 @@ TEST_F(WhoisLookupTest, FailedExchangesEndInError) {
     auto refused = make("free.com");
     refused->ServerName = "127.0.0.1:" + std::to_string(closedPort());
     refused->Lookup();
-    runForEvents();
+    runUntilQuit(loop);
     ASSERT_EQ(outcomes.size(), 1u);
     EXPECT_FALSE(outcomes[0].isFound);
     EXPECT_EQ(outcomes[0].result, "Error");
@@ -125,7 +114,7 @@ TEST_F(WhoisLookupTest, UnusableServerNamesEndInErrorWithoutAConnection) {
         auto whois = make("free.com");
         whois->ServerName = name;
         whois->Lookup();
-        runForEvents();
+        runUntilQuit(loop);
         ASSERT_FALSE(outcomes.empty()) << name;
         EXPECT_EQ(outcomes.back().result, "Error") << name;
         outcomes.clear();
@@ -147,8 +136,8 @@ TEST_F(WhoisLookupTest, TwentyOneLookupsAtOnceEachReportOnce) {
     }
     expected = 21;
     for (auto& whois : lookups) whois->Lookup();
-    runForEvents();
-    runFor(100ms);
+    runUntilQuit(loop);
+    runFor(loop, 100ms);
     ASSERT_EQ(outcomes.size(), 21u);
     int free = 0;
     for (const auto& outcome : outcomes) free += outcome.isFound ? 0 : 1;
@@ -163,8 +152,8 @@ TEST_F(WhoisLookupTest, DestroyedComponentHearsNothingAndAbortReportsError) {
     aborted->Lookup();
     aborted->Lookup();  // a second start while busy changes nothing
     aborted->Abort();
-    runForEvents(10s);
-    runFor(200ms);
+    runUntilQuit(loop, 10s);
+    runFor(loop, 200ms);
     ASSERT_EQ(outcomes.size(), 1u);
     EXPECT_EQ(outcomes[0].result, "Error");
 }
@@ -172,10 +161,10 @@ TEST_F(WhoisLookupTest, DestroyedComponentHearsNothingAndAbortReportsError) {
 TEST_F(WhoisLookupTest, DestroyingTheTransportDuringALookupNeitherWaitsNorReports) {
     auto whois = make("silent.com");
     whois->Lookup();
-    runFor(50ms);
+    runFor(loop, 50ms);
     const auto started = std::chrono::steady_clock::now();
     transport.reset();
     EXPECT_LT(std::chrono::steady_clock::now() - started, 1s);
-    runFor(200ms);
+    runFor(loop, 200ms);
     EXPECT_TRUE(outcomes.empty());
 }
