@@ -59,7 +59,7 @@ void BrowserEvents::WBEventsBeforeNavigate2(const std::shared_ptr<WebBrowser>& p
     if (ctrlOverride(settings_, desktop_)) return;
     if (!isWebAddress(URL)) return;
     if (!pDisp) return;
-    if (settings_.killurl == "1" && classifier_.CheckBannedUrl(toUpperAscii(URL))) {
+    if (settings_.killurl == "1" && classifier_.CheckBannedUrl(URL)) {
         log_.tracklog(URL, true);
         Cancel = true;
     }

@@ -1,6 +1,5 @@
 #include "engine/popup_killer.h"
 
-#include "common/text.h"
 #include "engine/ctrl_override.h"
 
 namespace vantrel {
@@ -57,7 +56,7 @@ void PopupKiller::judge(WebBrowser& window) {
     }
     if (settings_.killurl != "1") return;
     const std::string address = window.LocationURL();
-    if (classifier_.CheckBannedUrl(toUpperAscii(address))) kill(window, address);
+    if (classifier_.CheckBannedUrl(address)) kill(window, address);
 }
 
 void PopupKiller::kill(WebBrowser& window, const std::string& address) {
