@@ -1,10 +1,10 @@
 #include "platform/qt/single_instance.h"
 
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <QLocalSocket>
-#include <optional>
+
+#include "platform/posix/user_socket.h"
 
 namespace vantrel::qt {
 
@@ -18,34 +18,16 @@ constexpr int kMaxClients = 4;
 constexpr int kIdleMs = 2000;
 constexpr int kListenRetryMs = 1000;
 
-// The user of the process at the other end of a connected local socket.
-std::optional<uid_t> peerUser(qintptr socket) {
-    ucred credentials{};
-    socklen_t length = sizeof credentials;
-    if (::getsockopt(int(socket), SOL_SOCKET, SO_PEERCRED, &credentials, &length) != 0) {
-        return std::nullopt;
-    }
-    return credentials.uid;
-}
-
 bool ownUser(qintptr socket) {
-    return peerUser(socket) == ::getuid();
-}
-
-// ":0.0" and ":0" are one display; the screen number is left out.
-QString displayName() {
-    QString display = qEnvironmentVariable("DISPLAY");
-    if (display.isEmpty()) display = qEnvironmentVariable("WAYLAND_DISPLAY");
-    const qsizetype colon = display.lastIndexOf(QLatin1Char(':'));
-    const qsizetype dot = display.lastIndexOf(QLatin1Char('.'));
-    if (colon >= 0 && dot > colon) display.truncate(dot);
-    return display;
+    return posix::peerUser(int(socket)) == ::getuid();
 }
 
 }  // namespace
 
 QString SingleInstance::nameForThisSession() {
-    return QStringLiteral("TVantrelForm-%1-%2").arg(::getuid()).arg(displayName());
+    return QStringLiteral("TVantrelForm-%1-%2")
+        .arg(::getuid())
+        .arg(QString::fromStdString(posix::displayName()));
 }
 
 SingleInstance::SingleInstance(QString name) : name_(std::move(name)) {
