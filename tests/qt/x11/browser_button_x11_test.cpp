@@ -1,17 +1,25 @@
 // The "Kill popup" browser button: the program as the browser's native-messaging host, fed bad
-// input by the test, and real presses in a Chromium that Vantrel started itself. The test
-// presses the button through the DevTools command Extensions.triggerAction, which runs the
-// extension's action on a tab as a click on the toolbar button does.
+// input by the test, and real presses in a Chromium that Vantrel started itself or that the test
+// started with the extension loaded. The test presses the button through the DevTools command
+// Extensions.triggerAction, which runs the extension's action on a tab as a click on the toolbar
+// button does.
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <QElapsedTimer>
+#include <QFileInfo>
+#include <QLocalSocket>
 #include <QStandardPaths>
 #include <cstring>
 #include <memory>
 
 #include "platform/chromium/cdp_connection.h"
 #include "platform/chromium/websocket_transport.h"
+#include "platform/qt/single_instance.h"
 #include "platform/webext/browser_extension.h"
 #include "platform/webext/native_messaging.h"
 #include "program_process.h"
@@ -103,6 +111,24 @@ class DrivenBrowser {
         }
         return {};
     }
+    // Whether the extension's background script has run: the service worker's target is there
+    // before that, and a press that comes earlier finds no listener and is lost.
+    bool buttonListening() {
+        const std::string worker = target("service_worker", kChromiumExtensionId);
+        if (worker.empty()) return false;
+        try {
+            const std::string session =
+                call("Target.attachToTarget", {{"targetId", worker}, {"flatten", true}})
+                    .value("sessionId", "");
+            const Json answer =
+                call("Runtime.evaluate", {{"expression", "chrome.action.onClicked.hasListeners()"}},
+                     session);
+            call("Target.detachFromTarget", {{"sessionId", session}});
+            return answer.value("result", Json::object()).value("value", false);
+        } catch (const vantrel::BrowserError&) {
+            return false;
+        }
+    }
     // The toolbar button pressed on the tab showing `part`.
     bool press(const std::string& part) {
         try {
@@ -157,6 +183,95 @@ bool showInFront(DrivenBrowser& browser, const std::string& url) {
 bool blacklisted(const Program& program) {
     return readAll(program.file("blacklist.lis")).contains(QStringLiteral("127.0.0.1"));
 }
+
+// The copy of the program that takes hand-overs on this display: its process id, 0 when none
+// answers. Connecting without a message hands nothing over.
+pid_t listeningCopy() {
+    QLocalSocket socket;
+    socket.setSocketOptions(QLocalSocket::AbstractNamespaceOption);
+    socket.connectToServer(vantrel::qt::SingleInstance::nameForThisSession());
+    if (!socket.waitForConnected(1000)) return 0;
+    ucred peer{};
+    socklen_t length = sizeof peer;
+    const int fd = int(socket.socketDescriptor());
+    return ::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &length) == 0 ? peer.pid : 0;
+}
+
+// A process that has not ended (a zombie has).
+bool alive(pid_t pid) {
+    const QString stat = readAll(QStringLiteral("/proc/%1/stat").arg(pid));
+    const QString state = stat.section(QStringLiteral(") "), 1).left(1);
+    return !state.isEmpty() && state != QLatin1String("Z") && state != QLatin1String("X");
+}
+
+QString executableOf(pid_t pid) {
+    return QFileInfo(QStringLiteral("/proc/%1/exe").arg(pid)).symLinkTarget();
+}
+
+// The copy of `executable` that a press started outside the test's children: ended by its id
+// when the test ends, whether or not the test saw it come up.
+class StartedCopy {
+  public:
+    explicit StartedCopy(QString executable) : executable_(std::move(executable)) {}
+    ~StartedCopy() {
+        const pid_t pid = listeningCopy();
+        if (pid <= 0 || executableOf(pid) != executable_) return;
+        ::kill(pid, SIGTERM);
+        if (runUntil([&] { return !alive(pid); }, 10000)) return;
+        ::kill(pid, SIGKILL);
+        runUntil([&] { return !alive(pid); }, 5000);
+    }
+    StartedCopy(const StartedCopy&) = delete;
+    StartedCopy& operator=(const StartedCopy&) = delete;
+
+  private:
+    QString executable_;
+};
+
+// The user's own Chromium, started by the test with the extension that `program` wrote loaded
+// and the program's settings and home in its environment, as a browser the program did not start.
+class OwnBrowser {
+  public:
+    OwnBrowser(const Program& program, const std::string& profile, const std::string& url) {
+        QProcessEnvironment environment = program.environment();
+        // The copy a press starts must not start a second browser on the same profile.
+        environment.insert(QStringLiteral("VANTREL_BROWSER"), QStringLiteral("none"));
+        process_.setProcessEnvironment(environment);
+        // What the browser and its hosts write on standard error goes to a file, not to a pipe
+        // that ends with the test's hold on it.
+        process_.setStandardOutputFile(program.file("browser.log"));
+        process_.setStandardErrorFile(program.file("browser.log"));
+        QStringList arguments = {"--remote-debugging-port=0",
+                                 "--no-first-run",
+                                 "--disable-gpu",
+                                 "--disable-background-networking",
+                                 "--disable-component-update",
+                                 "--disable-sync",
+                                 "--window-size=1000,700",
+                                 QString::fromStdString("--user-data-dir=" + profile),
+                                 "--load-extension=" + program.file("browser-extension"),
+                                 QString::fromStdString(url)};
+        if (::geteuid() == 0) arguments.push_back(QStringLiteral("--no-sandbox"));
+        process_.start(QStringLiteral("chromium"), arguments);
+    }
+    // Ends the browser as its user does, and waits until it is gone.
+    ~OwnBrowser() { end(); }
+    OwnBrowser(const OwnBrowser&) = delete;
+    OwnBrowser& operator=(const OwnBrowser&) = delete;
+
+    DrivenBrowser& driven() { return driven_; }
+    bool end() {
+        driven_.close();
+        if (process_.waitForFinished(10000)) return true;
+        process_.kill();
+        process_.waitForFinished(5000);
+        return false;
+    }
+
+  private:
+    QProcess process_;
+    DrivenBrowser driven_;
+};
 
 }  // namespace
 
@@ -213,8 +328,7 @@ TEST(BrowserButtonWithChromium, EachPressBlacklistsTheFrontSiteAlsoAfterTheProgr
         Program program(QString(), settings);
         ASSERT_TRUE(browser.attach(profile)) << "the browser Vantrel started has no DevTools port";
         // Loaded with its fixed id: the background script runs at its stable address.
-        EXPECT_TRUE(runUntil(
-            [&] { return !browser.target("service_worker", kChromiumExtensionId).empty(); }));
+        EXPECT_TRUE(runUntil([&] { return browser.buttonListening(); }));
         ASSERT_TRUE(showInFront(browser, url));
         ASSERT_TRUE(browser.press(url));
         EXPECT_TRUE(runUntil([&] { return blacklisted(program); }))
@@ -241,4 +355,47 @@ TEST(BrowserButtonWithChromium, EachPressBlacklistsTheFrontSiteAlsoAfterTheProgr
         EXPECT_TRUE(runUntil([&] { return blacklisted(moved); }));
         EXPECT_TRUE(moved.terminate());
     }
+}
+
+TEST(BrowserButtonWithChromium, WithNoCopyRunningThePressStartsOneThatOutlivesTheBrowser) {
+    if (QStandardPaths::findExecutable(QStringLiteral("chromium")).isEmpty()) {
+        GTEST_SKIP() << "chromium is not installed";
+    }
+    TempDir dir;
+    chromium_test::HttpServer server;
+    server.page("/", std::string("<title>") + kTitle + "</title>front page");
+    const std::string url = server.url("127.0.0.1", "/");
+    const std::string profile = dir.path() + "profile";
+    // A first start writes the extension and the host manifest for this profile, then ends (and
+    // the browser it started with it).
+    Program program(QString(), {{"vtr_browser_cmd", "chromium --user-data-dir=" + profile},
+                                {"vtr_server", server.url("127.0.0.1", "")}});
+    ASSERT_TRUE(runUntil([&] {
+        return QFileInfo::exists(QString::fromStdString(profile) +
+                                 "/NativeMessagingHosts/vantrel.host.json");
+    }));
+    ASSERT_TRUE(program.terminate());
+    ASSERT_EQ(listeningCopy(), 0);
+    ::unlink((profile + "/DevToolsActivePort").c_str());
+
+    StartedCopy started(program.file("vantrel"));
+    pid_t copy = 0;
+    {
+        OwnBrowser browser(program, profile, url);
+        DrivenBrowser& driven = browser.driven();
+        ASSERT_TRUE(driven.attach(profile)) << readAll(program.file("browser.log")).toStdString();
+        ASSERT_TRUE(runUntil([&] { return driven.buttonListening(); }));
+        ASSERT_TRUE(driven.press(url));
+        ASSERT_TRUE(runUntil([&] { return (copy = listeningCopy()) != 0; }))
+            << readAll(program.file("browser.log")).toStdString();
+        EXPECT_EQ(executableOf(copy), program.file("vantrel"));
+        // Its own session: neither the browser's process group nor its session.
+        EXPECT_EQ(::getsid(copy), copy);
+        // Started with the program's own settings: the main window, not the first-run screens.
+        EXPECT_TRUE(runUntil([&] { return !mainWindowOf(QString::number(copy)).isEmpty(); }));
+        EXPECT_TRUE(browser.end());
+    }
+    runUntil([] { return false; }, 1000);
+    EXPECT_TRUE(alive(copy));
+    EXPECT_EQ(listeningCopy(), copy);
 }

@@ -45,6 +45,18 @@ inline QRect geometryOf(const QString& window) {
     return {values["X"], values["Y"], values["WIDTH"], values["HEIGHT"]};
 }
 
+// The program's main window on screen for the process `pid`, or none. The tray icon bears the
+// same name, at an icon's size.
+inline QString mainWindowOf(const QString& pid) {
+    for (const QString& id :
+         xdotool({"search", "--onlyvisible", "--pid", pid, "--name", "^Vantrel$"})
+             .split('\n', Qt::SkipEmptyParts)) {
+        const QRect where = geometryOf(id);
+        if (where.width() > 100 && where.height() > 100) return id;
+    }
+    return {};
+}
+
 inline QString readAll(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? QString::fromLatin1(file.readAll()) : QString();
@@ -111,17 +123,8 @@ class Program {
         return second.exitCode();
     }
 
-    // The main window's id once it is shown; empty until then.
-    // The main window on screen, or none. The tray icon bears the same name, at an icon's size.
-    QString mainWindow() const {
-        for (const QString& id :
-             xdotool({"search", "--onlyvisible", "--pid", pid(), "--name", "^Vantrel$"})
-                 .split('\n', Qt::SkipEmptyParts)) {
-            const QRect where = geometryOf(id);
-            if (where.width() > 100 && where.height() > 100) return id;
-        }
-        return {};
-    }
+    // The main window on screen, or none.
+    QString mainWindow() const { return mainWindowOf(pid()); }
     // SIGTERM, as the session's end sends it; true when the program then ended normally with 0.
     bool terminate() { return terminated() == 0; }
     // SIGTERM; the exit status, or none when the program did not end normally in time.
@@ -144,6 +147,8 @@ class Program {
     QString storedValue(const char* name) const {
         return QString::fromStdString(registry().readValue(vantrel::SettingsStore::kKey, name));
     }
+    // The environment of its start: its settings, home and display.
+    const QProcessEnvironment& environment() const { return environment_; }
     QString pid() const { return QString::number(process_.processId()); }
     QString file(const char* name) const { return dir_.filePath(QString::fromLatin1(name)); }
     bool running() const { return process_.state() == QProcess::Running; }
