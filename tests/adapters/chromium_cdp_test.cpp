@@ -14,10 +14,11 @@
 #include "platform/chromium/cdp_connection.h"
 #include "platform/chromium/chromium_process.h"
 #include "platform/chromium/page_scripts.h"
-#include "platform/chromium/placeholder_images.h"
+#include "platform/page/placeholder_images.h"
 #include "temp_dir.h"
 
 using namespace vantrel::chromium;
+using namespace vantrel::page;
 using vantrel::BrowserError;
 using namespace std::chrono_literals;
 

@@ -138,7 +138,7 @@ TEST_F(ChromiumBrowser, SnapshotHasRenderedSizesAndAPlaceholderWriteShowsInThePa
                                   {"contextId", context["executionContextId"]},
                                   {"returnByValue", true}},
                                  driver->sessionId());
-    const auto snapshot = vantrel::chromium::parseSnapshot(again["result"]["value"]);
+    const auto snapshot = vantrel::page::parseSnapshot(again["result"]["value"]);
     ASSERT_EQ(snapshot.images.size(), 2u);
     EXPECT_EQ(snapshot.images[0].src, placeholder);
     EXPECT_EQ(snapshot.images[0].width, 468);

@@ -9,21 +9,6 @@ namespace {
 // A started browser answers in about 0.3 s; a slow machine gets ample room.
 constexpr CdpConnection::Millis kConnectTimeout{15000};
 
-// Live, as the engine expects: it keeps the collection it connected with and finds the newest
-// window in it when one registers.
-class LiveWindows : public BrowserWindows {
-  public:
-    explicit LiveWindows(std::shared_ptr<WindowList> windows) : windows_(std::move(windows)) {}
-    int Count() override { return int(windows_->browsers().size()); }
-    std::shared_ptr<WebBrowser> Item(int index) override {
-        auto browsers = windows_->browsers();
-        return index >= 0 && index < int(browsers.size()) ? browsers[size_t(index)] : nullptr;
-    }
-
-  private:
-    std::shared_ptr<WindowList> windows_;
-};
-
 }  // namespace
 
 ChromiumOptions browserOptions(const Configuration& configuration, std::string programFolder) {
@@ -55,7 +40,7 @@ void ChromiumShell::connect() {
         transport = connectWebSocket(options_.attach, kConnectTimeout);
     }
     auto windows = std::make_shared<WindowList>(
-        loop_, std::make_shared<PlaceholderImages>(options_.programFolder));
+        loop_, std::make_shared<page::PlaceholderImages>(options_.programFolder));
     auto tracker = std::make_shared<TargetTracker>(
         std::make_unique<CdpConnection>(std::move(transport)), loop_, windows);
     windows->setControl(tracker);

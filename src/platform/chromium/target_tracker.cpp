@@ -385,7 +385,7 @@ void TargetTracker::lifecycle(const Json& params, const std::string& sessionId) 
     const std::string loaderId = text(params, "loaderId");
     if (replacedDocument(page, frameId, loaderId)) return;
     auto complete = [this, page, frameId,
-                     loaderId](std::shared_ptr<const DocumentSnapshot> snapshot) {
+                     loaderId](std::shared_ptr<const FrameSnapshot> snapshot) {
         // A document replaced while it was read has nothing to report: the one that replaced it
         // completes on its own, and the engine must not take this one's failure for that one's.
         if (replacedDocument(page, frameId, loaderId)) return;
@@ -415,11 +415,10 @@ void TargetTracker::lifecycle(const Json& params, const std::string& sessionId) 
                         complete(nullptr);
                         return;
                     }
-                    auto snapshot = std::make_shared<DocumentSnapshot>(parseSnapshot(
-                        r.result.value("result", Json::object()).value("value", Json())));
-                    snapshot->sessionId = sessionId;
-                    snapshot->contextId = contextId;
-                    complete(snapshot);
+                    complete(std::make_shared<FrameSnapshot>(FrameSnapshot{
+                        page::parseSnapshot(
+                            r.result.value("result", Json::object()).value("value", Json())),
+                        sessionId, contextId}));
                 },
                 kSnapshotTimeout);
         });
@@ -490,10 +489,11 @@ void TargetTracker::closeNow(const std::string& targetId) {
     connection_->send("Target.closeTarget", {{"targetId", targetId}});
 }
 
-void TargetTracker::evaluate(const std::string& sessionId, int contextId, std::string script) {
+void TargetTracker::writePage(const std::string& sessionId, int contextId,
+                              const std::vector<page::PageWrite>& writes) {
     connection_->send(
         "Runtime.evaluate",
-        {{"expression", std::move(script)}, {"contextId", contextId}, {"returnByValue", true}},
+        {{"expression", writeScript(writes)}, {"contextId", contextId}, {"returnByValue", true}},
         sessionId);
 }
 

@@ -11,6 +11,7 @@
 
 #include "platform/chromium/cdp_connection.h"
 #include "platform/chromium/window_events.h"
+#include "platform/page/page_script.h"
 #include "platform/event_loop.h"
 
 namespace vantrel::chromium {
@@ -22,8 +23,10 @@ class BrowserControl {
     virtual ~BrowserControl() = default;
     // Closes the window so that no request of a window still starting leaves.
     virtual void quit(const std::string& targetId) = 0;
-    // Runs `script` in the isolated world `contextId` of a session, answer ignored.
-    virtual void evaluate(const std::string& sessionId, int contextId, std::string script) = 0;
+    // Applies page writes to the document whose snapshot was read in the isolated world
+    // `contextId` of a session; the answer is not awaited.
+    virtual void writePage(const std::string& sessionId, int contextId,
+                           const std::vector<page::PageWrite>& writes) = 0;
 };
 
 // The protocol side of the browser, run on the connection's I/O thread: attaches to every page
@@ -52,7 +55,8 @@ class TargetTracker : public BrowserControl, public std::enable_shared_from_this
     CdpConnection& connection() { return *connection_; }
 
     void quit(const std::string& targetId) override;
-    void evaluate(const std::string& sessionId, int contextId, std::string script) override;
+    void writePage(const std::string& sessionId, int contextId,
+                   const std::vector<page::PageWrite>& writes) override;
 
   private:
     void handleEvent(const std::string& method, const Json& params, const std::string& sessionId);

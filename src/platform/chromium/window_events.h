@@ -5,33 +5,13 @@
 #include <string>
 #include <vector>
 
+#include "platform/page/document_snapshot.h"
+
 namespace vantrel::chromium {
 
-// What a page looked like when it finished loading, read in one round trip.
-struct DocumentSnapshot {
-    // Where an attribute's value stands in the body markup.
-    struct Place {
-        static constexpr size_t kNone = size_t(-1);
-        size_t start = kNone;
-        size_t length = 0;
-    };
-    struct Image {
-        std::string src;  // the address the engine wrote, where it wrote one
-        int width = 0;
-        int height = 0;
-        Place inMarkup;  // of its src attribute
-    };
-    struct Link {
-        bool isAnchor = false;
-        std::string href;  // as the markup writes it: relative, with its characters escaped
-        Place inMarkup;
-    };
-
-    std::string url;
-    std::vector<Image> images;
-    std::vector<Link> links;
-    std::string bodyOuterHTML;
-    // Where writes go: the frame's session and the isolated world the snapshot was read in.
+// A frame's snapshot and the isolated world it was read in, where its writes go.
+struct FrameSnapshot {
+    page::DocumentSnapshot document;
     std::string sessionId;
     int contextId = 0;
 };
@@ -60,7 +40,7 @@ class WindowEvents {
     virtual void newWindow(const std::string& openerTargetId, Answer answer) = 0;
     // `snapshot` is null when the page could not be read.
     virtual void documentComplete(const std::string& targetId, const std::string& frameId,
-                                  std::shared_ptr<const DocumentSnapshot> snapshot) = 0;
+                                  std::shared_ptr<const FrameSnapshot> snapshot) = 0;
     virtual void focusReported(const std::string& targetId, bool focused) = 0;
     virtual void browserGone() = 0;
 };

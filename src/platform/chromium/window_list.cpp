@@ -64,8 +64,9 @@ class ChromiumBrowser : public WebBrowser {
 
 }  // namespace
 
-WindowList::WindowList(EventLoop& loop, std::shared_ptr<PlaceholderImages> placeholders)
-    : loop_(loop), placeholders_(std::move(placeholders)) {}
+WindowList::WindowList(EventLoop& loop, std::shared_ptr<page::PlaceholderImages> placeholders,
+                       WindowHandle firstHandle)
+    : loop_(loop), placeholders_(std::move(placeholders)), nextHandle_(firstHandle) {}
 
 std::vector<std::shared_ptr<WebBrowser>> WindowList::browsers() {
     std::vector<std::shared_ptr<WebBrowser>> result;
@@ -183,15 +184,23 @@ void WindowList::newWindow(const std::string& openerTargetId, Answer answer) {
            [&](BrowserEventSink& sink, bool& cancel) { sink.NewWindow2(cancel); });
 }
 
+page::SnapshotDocument::WriteSink WindowList::writesTo(const FrameSnapshot& frame) const {
+    if (frame.contextId == 0) return {};
+    return [control = control_, session = frame.sessionId,
+            context = frame.contextId](const std::vector<page::PageWrite>& writes) {
+        if (auto target = control.lock()) target->writePage(session, context, writes);
+    };
+}
+
 void WindowList::documentComplete(const std::string& targetId, const std::string& frameId,
-                                  std::shared_ptr<const DocumentSnapshot> snapshot) {
+                                  std::shared_ptr<const FrameSnapshot> snapshot) {
     auto state = find(targetId);
     if (!state) return;
     auto& frame = state->frames[frameId];
     if (snapshot) {
-        frame.url = snapshot->url;
-        frame.document =
-            std::make_shared<ChromiumDocument>(*snapshot, loop_, control_, placeholders_);
+        frame.url = snapshot->document.url;
+        frame.document = std::make_shared<page::SnapshotDocument>(
+            snapshot->document, loop_, writesTo(*snapshot), placeholders_);
     }
     const std::string url = frameId == targetId && frame.url.empty() ? state->url : frame.url;
     if (!state->sink) return;
@@ -223,6 +232,15 @@ void WindowList::browserGone() {
     }
     windows_.clear();
     focusedTarget_.clear();
+}
+
+int LiveWindows::Count() {
+    return int(windows_->browsers().size());
+}
+
+std::shared_ptr<WebBrowser> LiveWindows::Item(int index) {
+    auto browsers = windows_->browsers();
+    return index >= 0 && index < int(browsers.size()) ? browsers[size_t(index)] : nullptr;
 }
 
 }  // namespace vantrel::chromium

@@ -7,8 +7,9 @@
 #include <vector>
 
 #include "platform/browser.h"
-#include "platform/chromium/chromium_document.h"
+#include "platform/chromium/target_tracker.h"
 #include "platform/chromium/window_events.h"
+#include "platform/page/snapshot_document.h"
 
 namespace vantrel::chromium {
 
@@ -16,7 +17,7 @@ namespace vantrel::chromium {
 struct WindowState {
     struct Frame {
         std::string url;
-        std::shared_ptr<ChromiumDocument> document;
+        std::shared_ptr<page::SnapshotDocument> document;
     };
 
     std::string targetId;
@@ -37,7 +38,9 @@ struct WindowState {
 // the engine is served from here; nothing waits for the browser.
 class WindowList : public WindowEvents, public std::enable_shared_from_this<WindowList> {
   public:
-    WindowList(EventLoop& loop, std::shared_ptr<PlaceholderImages> placeholders);
+    // Handles are numbered from `firstHandle`, so that lists of two adapters never share one.
+    WindowList(EventLoop& loop, std::shared_ptr<page::PlaceholderImages> placeholders,
+               WindowHandle firstHandle = 1);
 
     void setControl(std::weak_ptr<BrowserControl> control) { control_ = std::move(control); }
     void setOnRegistered(std::function<void()> handler) { onRegistered_ = std::move(handler); }
@@ -63,7 +66,7 @@ class WindowList : public WindowEvents, public std::enable_shared_from_this<Wind
                         const std::string& url, Answer answer) override;
     void newWindow(const std::string& openerTargetId, Answer answer) override;
     void documentComplete(const std::string& targetId, const std::string& frameId,
-                          std::shared_ptr<const DocumentSnapshot> snapshot) override;
+                          std::shared_ptr<const FrameSnapshot> snapshot) override;
     void focusReported(const std::string& targetId, bool focused) override;
     void browserGone() override;
 
@@ -74,20 +77,34 @@ class WindowList : public WindowEvents, public std::enable_shared_from_this<Wind
     // A window closed by an earlier handler leaves the collection before the next one runs,
     // even when that handler's event was queued before the close's own departure.
     void departClosedWindows();
+    // Where the writes of a frame's document go: the isolated world its snapshot was read in.
+    page::SnapshotDocument::WriteSink writesTo(const FrameSnapshot& frame) const;
     // Runs an engine handler, then answers the browser whatever the handler did.
     void decide(const std::shared_ptr<WindowState>& state, const Answer& answer,
                 const std::function<void(BrowserEventSink&, bool&)>& handler);
 
     EventLoop& loop_;
-    std::shared_ptr<PlaceholderImages> placeholders_;
+    std::shared_ptr<page::PlaceholderImages> placeholders_;
     std::weak_ptr<BrowserControl> control_;
     std::function<void()> onRegistered_;
     std::vector<std::shared_ptr<WindowState>> windows_;
     std::string focusedTarget_;
     std::function<unsigned()> frontProbe_;
     unsigned long long focusReports_ = 0;
-    WindowHandle nextHandle_ = 1;
+    WindowHandle nextHandle_;
     bool gone_ = false;
+};
+
+// The list as the engine's collection. Live, as the engine expects: it keeps the collection it
+// connected with and finds the newest window in it when one registers.
+class LiveWindows : public BrowserWindows {
+  public:
+    explicit LiveWindows(std::shared_ptr<WindowList> windows) : windows_(std::move(windows)) {}
+    int Count() override;
+    std::shared_ptr<WebBrowser> Item(int index) override;
+
+  private:
+    std::shared_ptr<WindowList> windows_;
 };
 
 }  // namespace vantrel::chromium

@@ -1,26 +1,27 @@
-#include "platform/chromium/chromium_document.h"
+#include "platform/page/snapshot_document.h"
 
-namespace vantrel::chromium {
+#include <utility>
 
-ChromiumDocument::ChromiumDocument(DocumentSnapshot snapshot, EventLoop& loop,
-                                   std::weak_ptr<BrowserControl> control,
+namespace vantrel::page {
+
+SnapshotDocument::SnapshotDocument(DocumentSnapshot snapshot, EventLoop& loop, WriteSink sink,
                                    std::shared_ptr<PlaceholderImages> placeholders)
     : snapshot_(std::move(snapshot)),
       loop_(loop),
-      control_(std::move(control)),
+      sink_(std::move(sink)),
       placeholders_(std::move(placeholders)) {}
 
-DocumentSnapshot::Image& ChromiumDocument::image(size_t index) {
+DocumentSnapshot::Image& SnapshotDocument::image(size_t index) {
     if (index >= snapshot_.images.size()) throw BrowserError("no image at that index");
     return snapshot_.images[index];
 }
 
-DocumentSnapshot::Link& ChromiumDocument::link(size_t index) {
+DocumentSnapshot::Link& SnapshotDocument::link(size_t index) {
     if (index >= snapshot_.links.size()) throw BrowserError("no link at that index");
     return snapshot_.links[index];
 }
 
-void ChromiumDocument::rewriteInMarkup(DocumentSnapshot::Place& place, const std::string& text) {
+void SnapshotDocument::rewriteInMarkup(DocumentSnapshot::Place& place, const std::string& text) {
     if (place.start == DocumentSnapshot::Place::kNone) return;
     const size_t start = place.start, old = place.length;
     snapshot_.bodyOuterHTML.replace(start, old, text);
@@ -34,7 +35,7 @@ void ChromiumDocument::rewriteInMarkup(DocumentSnapshot::Place& place, const std
     for (auto& l : snapshot_.links) shift(l.inMarkup);
 }
 
-void ChromiumDocument::setImageSrc(size_t index, const std::string& src) {
+void SnapshotDocument::setImageSrc(size_t index, const std::string& src) {
     image(index).src = src;
     rewriteInMarkup(image(index).inMarkup, escapeAttribute(src));
     // A placeholder of the program folder is shown from its bytes; the page keeps the
@@ -47,28 +48,28 @@ void ChromiumDocument::setImageSrc(size_t index, const std::string& src) {
     }
 }
 
-void ChromiumDocument::setImageWidth(size_t index, int width) {
+void SnapshotDocument::setImageWidth(size_t index, int width) {
     image(index).width = width;
     queue({PageWrite::Kind::ImageWidth, index, {}, width, {}});
 }
 
-void ChromiumDocument::setImageHeight(size_t index, int height) {
+void SnapshotDocument::setImageHeight(size_t index, int height) {
     image(index).height = height;
     queue({PageWrite::Kind::ImageHeight, index, {}, height, {}});
 }
 
-void ChromiumDocument::setImageAlt(size_t index, const std::string& alt) {
+void SnapshotDocument::setImageAlt(size_t index, const std::string& alt) {
     image(index);
     queue({PageWrite::Kind::ImageAlt, index, alt, 0, {}});
 }
 
-std::string ChromiumDocument::linkHref(size_t index) {
+std::string SnapshotDocument::linkHref(size_t index) {
     auto& l = link(index);
     if (!l.isAnchor) throw BrowserError("not an anchor");
     return l.href;
 }
 
-void ChromiumDocument::setLinkHref(size_t index, const std::string& href) {
+void SnapshotDocument::setLinkHref(size_t index, const std::string& href) {
     auto& l = link(index);
     if (!l.isAnchor) throw BrowserError("not an anchor");
     l.href = escapeAttribute(href);
@@ -76,8 +77,8 @@ void ChromiumDocument::setLinkHref(size_t index, const std::string& href) {
     queue({PageWrite::Kind::LinkHref, index, href, 0, {}});
 }
 
-void ChromiumDocument::queue(PageWrite write) {
-    if (snapshot_.contextId == 0) return;
+void SnapshotDocument::queue(PageWrite write) {
+    if (!sink_) return;
     unsent_.push_back(std::move(write));
     if (unsent_.size() > 1) return;
     loop_.post([weak = weak_from_this()] {
@@ -85,12 +86,9 @@ void ChromiumDocument::queue(PageWrite write) {
     });
 }
 
-void ChromiumDocument::flush() {
-    auto control = control_.lock();
-    if (control && !unsent_.empty()) {
-        control->evaluate(snapshot_.sessionId, snapshot_.contextId, writeScript(unsent_));
-    }
-    unsent_.clear();
+void SnapshotDocument::flush() {
+    const auto writes = std::exchange(unsent_, {});
+    if (!writes.empty()) sink_(writes);
 }
 
-}  // namespace vantrel::chromium
+}  // namespace vantrel::page

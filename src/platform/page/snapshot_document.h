@@ -1,24 +1,26 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <vector>
 
 #include "platform/browser.h"
-#include "platform/chromium/page_scripts.h"
-#include "platform/chromium/placeholder_images.h"
-#include "platform/chromium/target_tracker.h"
 #include "platform/event_loop.h"
+#include "platform/page/page_script.h"
+#include "platform/page/placeholder_images.h"
 
-namespace vantrel::chromium {
+namespace vantrel::page {
 
 // A finished document, read from the snapshot taken when it loaded. Writes change the snapshot
-// at once (its markup too) and reach the page shortly after, all writes of one main-loop turn
-// in one message.
-class ChromiumDocument : public PageDocument,
-                         public std::enable_shared_from_this<ChromiumDocument> {
+// at once (its markup too) and reach the page shortly after through the adapter's sink, all
+// writes of one main-loop turn together.
+class SnapshotDocument : public PageDocument,
+                         public std::enable_shared_from_this<SnapshotDocument> {
   public:
-    ChromiumDocument(DocumentSnapshot snapshot, EventLoop& loop,
-                     std::weak_ptr<BrowserControl> control,
+    // Sends writes to the page; a document without one keeps its writes in the snapshot.
+    using WriteSink = std::function<void(const std::vector<PageWrite>&)>;
+
+    SnapshotDocument(DocumentSnapshot snapshot, EventLoop& loop, WriteSink sink,
                      std::shared_ptr<PlaceholderImages> placeholders);
 
     size_t imageCount() override { return snapshot_.images.size(); }
@@ -47,9 +49,9 @@ class ChromiumDocument : public PageDocument,
 
     DocumentSnapshot snapshot_;
     EventLoop& loop_;
-    std::weak_ptr<BrowserControl> control_;
+    WriteSink sink_;
     std::shared_ptr<PlaceholderImages> placeholders_;
     std::vector<PageWrite> unsent_;
 };
 
-}  // namespace vantrel::chromium
+}  // namespace vantrel::page

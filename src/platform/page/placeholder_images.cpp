@@ -1,11 +1,11 @@
-#include "platform/chromium/placeholder_images.h"
+#include "platform/page/placeholder_images.h"
 
 #include <sys/stat.h>
 
 #include <fstream>
 #include <iterator>
 
-namespace vantrel::chromium {
+namespace vantrel::page {
 
 namespace {
 
@@ -81,4 +81,4 @@ std::string base64(const std::string& bytes) {
     return out;
 }
 
-}  // namespace vantrel::chromium
+}  // namespace vantrel::page

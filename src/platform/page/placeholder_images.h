@@ -3,7 +3,7 @@
 #include <map>
 #include <string>
 
-namespace vantrel::chromium {
+namespace vantrel::page {
 
 // The engine puts its placeholder pictures into pages by their path in the program folder; a
 // web page cannot load local files, so the page is given the picture's bytes as a data URL.
@@ -30,4 +30,4 @@ class PlaceholderImages {
 
 std::string base64(const std::string& bytes);
 
-}  // namespace vantrel::chromium
+}  // namespace vantrel::page

@@ -1,0 +1,175 @@
+#include "platform/extension/extension_messages.h"
+
+namespace vantrel::extension {
+
+namespace {
+
+using Json = nlohmann::json;
+using Type = BrowserMessage::Type;
+
+// A browser's address is at most 2 MiB long.
+constexpr std::size_t kMaxUrl = 2u << 20;
+constexpr std::size_t kMaxName = 256;
+
+enum Field : unsigned {
+    kWindow = 1u << 0,
+    kTab = 1u << 1,
+    kSource = 1u << 2,
+    kFrame = 1u << 3,
+    kLoad = 1u << 4,
+    kUrl = 1u << 5,
+    kSnapshot = 1u << 6,
+    kPopup = 1u << 7,
+    kBrowser = 1u << 8,
+    kPid = 1u << 9,
+    kCaller = 1u << 10,
+    kNoWindow = 1u << 11,  // the window may be -1
+};
+
+struct Kind {
+    const char* name;
+    Type type;
+    unsigned fields;
+};
+
+constexpr Kind kKinds[] = {
+    {"host", Type::Host, kPid | kCaller},
+    {"watch", Type::Watch, kBrowser},
+    {"window", Type::Window, kWindow | kPopup},
+    {"windowRemoved", Type::WindowRemoved, kWindow},
+    {"tab", Type::Tab, kTab | kWindow | kUrl},
+    {"tabRemoved", Type::TabRemoved, kTab},
+    {"active", Type::Active, kTab | kWindow},
+    {"opened", Type::Opened, kTab | kSource | kUrl},
+    {"navigate", Type::Navigate, kTab | kFrame | kUrl},
+    {"committed", Type::Committed, kTab | kFrame | kUrl},
+    {"complete", Type::Complete, kTab | kFrame | kUrl | kLoad | kSnapshot},
+    {"focus", Type::Focus, kWindow | kNoWindow},
+};
+
+bool readId(const Json& message, const char* key, bool noneAllowed, std::int64_t& out) {
+    const auto it = message.find(key);
+    if (it == message.end() || !it->is_number_integer()) return false;
+    const auto value = it->get<std::int64_t>();
+    if (value < (noneAllowed ? -1 : 0) || value > kMaxId) return false;
+    out = value;
+    return true;
+}
+
+bool readText(const Json& message, const char* key, std::size_t limit, std::string& out) {
+    const auto it = message.find(key);
+    if (it == message.end() || !it->is_string()) return false;
+    const auto& text = it->get_ref<const std::string&>();
+    if (text.size() > limit) return false;
+    out = text;
+    return true;
+}
+
+bool readFlag(const Json& message, const char* key, bool& out) {
+    const auto it = message.find(key);
+    if (it == message.end() || !it->is_boolean()) return false;
+    out = it->get<bool>();
+    return true;
+}
+
+bool readFields(const Json& m, unsigned fields, BrowserMessage& out) {
+    const bool noWindow = fields & kNoWindow;
+    if ((fields & kWindow) && !readId(m, "window", noWindow, out.window)) return false;
+    if ((fields & kTab) && !readId(m, "tab", false, out.tab)) return false;
+    if ((fields & kSource) && !readId(m, "source", false, out.source)) return false;
+    if ((fields & kFrame) && !readId(m, "frame", false, out.frame)) return false;
+    if ((fields & kLoad) && !readId(m, "load", false, out.load)) return false;
+    if ((fields & kPid) && !readId(m, "browserPid", false, out.browserPid)) return false;
+    if ((fields & kUrl) && !readText(m, "url", kMaxUrl, out.url)) return false;
+    if ((fields & kCaller) && !readText(m, "caller", kMaxName, out.caller)) return false;
+    if ((fields & kBrowser) && !readText(m, "browser", kMaxName, out.browser)) return false;
+    if ((fields & kPopup) && !readFlag(m, "popup", out.popup)) return false;
+    if (fields & kSnapshot) {
+        const auto it = m.find("snapshot");
+        if (it == m.end() || !(it->is_object() || it->is_null())) return false;
+        out.snapshot = *it;
+    }
+    return true;
+}
+
+// The optional fields: absent is fine, present must be of their kind.
+bool readOptional(const Json& m, BrowserMessage& out) {
+    if (out.type == Type::Watch) {
+        if (m.contains("version") && !readText(m, "version", kMaxName, out.version)) return false;
+        if (m.contains("blocking") && !readFlag(m, "blocking", out.blocking)) return false;
+    }
+    if (out.type == Type::Navigate && m.contains("request")) {
+        return readText(m, "request", 64, out.request) && !out.request.empty();
+    }
+    return true;
+}
+
+std::string dump(const Json& message) {
+    return message.dump(-1, ' ', false, Json::error_handler_t::replace);
+}
+
+}  // namespace
+
+std::optional<BrowserMessage> parseBrowserMessage(std::string_view text) {
+    const Json m = Json::parse(text, nullptr, false);
+    if (!m.is_object()) return std::nullopt;
+    const auto type = m.find("type");
+    if (type == m.end() || !type->is_string()) return std::nullopt;
+    for (const Kind& kind : kKinds) {
+        if (type->get_ref<const std::string&>() != kind.name) continue;
+        BrowserMessage message;
+        message.type = kind.type;
+        if (!readFields(m, kind.fields, message) || !readOptional(m, message)) return std::nullopt;
+        return message;
+    }
+    return std::nullopt;
+}
+
+std::string watchingMessage() {
+    return dump({{"type", "watching"}});
+}
+
+std::string declinedMessage(const std::string& reason) {
+    return dump({{"type", "declined"}, {"reason", reason}});
+}
+
+std::string verdictMessage(const std::string& request, bool cancel) {
+    return dump({{"type", "verdict"}, {"request", request}, {"cancel", cancel}});
+}
+
+std::string cancelMessage(std::int64_t tab, std::int64_t frame, const std::string& url) {
+    return dump({{"type", "cancel"}, {"tab", tab}, {"frame", frame}, {"url", url}});
+}
+
+std::string closeMessage(std::int64_t tab) {
+    return dump({{"type", "close"}, {"tab", tab}});
+}
+
+std::vector<std::string> writeMessages(std::int64_t tab, std::int64_t frame, std::int64_t load,
+                                       const std::vector<page::PageWrite>& writes) {
+    const Json head = {{"type", "write"}, {"tab", tab}, {"frame", frame}, {"load", load}};
+    auto message = [&](const Json& ops) {
+        Json m = head;
+        m["ops"] = ops;
+        return dump(m);
+    };
+    const std::size_t empty = message(Json::array()).size();
+    std::vector<std::string> messages;
+    Json batch = Json::array();
+    std::size_t size = empty;
+    for (const Json& op : page::writeOps(writes)) {
+        const std::size_t opSize = dump(op).size() + 1;
+        if (empty + opSize > kMaxMessageToBrowser) continue;
+        if (size + opSize > kMaxMessageToBrowser) {
+            messages.push_back(message(batch));
+            batch = Json::array();
+            size = empty;
+        }
+        batch.push_back(op);
+        size += opSize;
+    }
+    if (!batch.empty()) messages.push_back(message(batch));
+    return messages;
+}
+
+}  // namespace vantrel::extension

@@ -1,0 +1,101 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/browser.h"
+#include "platform/chromium/window_list.h"
+#include "platform/event_loop.h"
+#include "platform/extension/extension_messages.h"
+
+namespace vantrel::extension {
+
+// A browser connected through the extension, as the tray tip and the log name it.
+struct ConnectedBrowser {
+    std::string name;  // "firefox 128.0", "chromium 136.0.7103.113"
+    pid_t pid = 0;
+    bool watched = false;  // false: declined, as it is watched over the DevTools protocol
+};
+
+// Every browser connected through the extension as one window collection, driven by the
+// messages of their connections alone (no socket, no threads): a test feeds it recorded
+// messages and reads what it sends back. A tab is what the engine calls a window; its bars are
+// those of its browser window's type. Called on the main thread only.
+class ExtensionShell : public BrowserShell {
+  public:
+    using Connection = std::uint64_t;
+    // Delivers one of Vantrel's messages to the browser of a connection.
+    using Send = std::function<void(const std::string& message)>;
+
+    // Handles start far above those of the DevTools adapter, so that the two never meet.
+    static constexpr WindowHandle kFirstHandle = WindowHandle(1) << 40;
+
+    ExtensionShell(EventLoop& loop, const std::string& programFolder);
+    ~ExtensionShell() override;
+    ExtensionShell(const ExtensionShell&) = delete;
+    ExtensionShell& operator=(const ExtensionShell&) = delete;
+
+    void connected(Connection connection, Send send);
+    // One message of the connection's browser, as it came. What is not a message of the
+    // protocol, comes out of turn or names what the browser never reported is refused and
+    // counted; nothing of it reaches the engine.
+    void received(Connection connection, const std::string& text);
+    // The connection ended: the browser's tabs leave the collection.
+    void disconnected(Connection connection);
+
+    // True for the process of a browser watched another way: its extension is declined.
+    void setWatchedElsewhere(std::function<bool(pid_t)> test) {
+        watchedElsewhere_ = std::move(test);
+    }
+    // Runs whenever a browser starts or stops being watched.
+    void setOnBrowsersChanged(std::function<void()> handler) { onChanged_ = std::move(handler); }
+    std::vector<ConnectedBrowser> browsers() const;
+    std::uint64_t refusedMessages() const { return refused_; }
+
+    // The active tab of the focused window of the browser whose process is `frontPid` (the
+    // owner of the X11 window in front); 0 when none.
+    WindowHandle foregroundWindow(pid_t frontPid) const;
+
+    std::unique_ptr<BrowserWindows> createWindows() override;
+    void listenWindowRegistered(std::function<void()> onWindowRegistered) override;
+
+  private:
+    class Control;
+    struct Browser {
+        Send send;
+        ConnectedBrowser about;
+        bool answered = false;                            // watching or declined
+        std::map<std::int64_t, bool> popups;              // window id: a pop-up window
+        std::map<std::int64_t, std::int64_t> tabs;        // tab id: its window id
+        std::map<std::int64_t, std::int64_t> activeTabs;  // window id: its active tab
+        std::int64_t focusedWindow = -1;
+    };
+
+    bool handle(Connection connection, Browser& browser, const BrowserMessage& message);
+    bool handleTabs(Connection connection, Browser& browser, const BrowserMessage& message);
+    bool handlePages(Connection connection, Browser& browser, const BrowserMessage& message);
+    void answerWatch(Browser& browser, const BrowserMessage& message);
+    void setWindowKind(Connection connection, Browser& browser, std::int64_t window, bool popup);
+    void addTab(Connection connection, Browser& browser, std::int64_t tab, std::int64_t window,
+                const std::string& url);
+    void removeTab(Connection connection, Browser& browser, std::int64_t tab);
+    // Moves the focus report to the active tab of the browser's focused window.
+    void refocus(Connection connection, Browser& browser);
+    void send(Connection connection, const std::string& message);
+
+    std::shared_ptr<chromium::WindowList> windows_;
+    std::shared_ptr<Control> control_;
+    std::map<Connection, Browser> browsers_;
+    std::string focusedTab_;  // the key of the tab whose window last took the focus
+    std::function<bool(pid_t)> watchedElsewhere_;
+    std::function<void()> onChanged_;
+    std::uint64_t refused_ = 0;
+};
+
+}  // namespace vantrel::extension

@@ -1,0 +1,286 @@
+// The extension adapter on recorded message sequences, with the real engine on the simulated
+// platform: what the browsers report goes in, the engine decides, and what Vantrel sends back
+// is read.
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "platform/extension/extension_shell.h"
+#include "platform/sim/sim_world.h"
+#include "shell/vantrel_form.h"
+
+using vantrel::extension::ExtensionShell;
+using Json = nlohmann::json;
+
+namespace {
+
+constexpr pid_t kFirefoxPid = 4100;
+constexpr pid_t kChromePid = 4200;
+
+class ExtensionWatch : public ::testing::Test {
+  protected:
+    ExtensionWatch()
+        : form({world.loop, world.files, world.registry, shell, world.desktop, world.http,
+                world.process, vantrel::sim::SimWorld::kProgramFolder, world.configuration,
+                &world.autostart, true, &world.browserButton}) {}
+
+    void SetUp() override { ASSERT_TRUE(form.FormCreate()); }
+
+    // A browser whose extension has said "watch", with one normal window and one tab.
+    void connect(ExtensionShell::Connection c, pid_t pid, const std::string& frontPage) {
+        shell.connected(c, [this, c](const std::string& m) { sent[c].push_back(Json::parse(m)); });
+        send(c, {{"type", "host"}, {"browserPid", pid}, {"caller", "test"}});
+        send(c, {{"type", "watch"}, {"browser", "firefox"}, {"version", "128.0"}});
+        send(c, {{"type", "window"}, {"window", 1}, {"popup", false}});
+        send(c, {{"type", "tab"}, {"tab", 10}, {"window", 1}, {"url", frontPage}});
+    }
+    void send(ExtensionShell::Connection c, const Json& message) {
+        shell.received(c, message.dump());
+    }
+    void navigate(ExtensionShell::Connection c, int tab, const std::string& url, int frame = 0) {
+        send(c, {{"type", "navigate"}, {"tab", tab}, {"frame", frame}, {"url", url}});
+    }
+    void openPopup(ExtensionShell::Connection c, int window, int tab, const std::string& url) {
+        send(c, {{"type", "window"}, {"window", window}, {"popup", true}});
+        send(c, {{"type", "tab"}, {"tab", tab}, {"window", window}, {"url", ""}});
+        send(c, {{"type", "opened"}, {"tab", tab}, {"source", 10}, {"url", url}});
+    }
+    // The messages of one type Vantrel sent to the browser of `c`.
+    std::vector<Json> sentOf(ExtensionShell::Connection c, const std::string& type) {
+        std::vector<Json> out;
+        for (const auto& m : sent[c]) {
+            if (m["type"] == type) out.push_back(m);
+        }
+        return out;
+    }
+    std::vector<std::string> loggedAddresses() const {
+        std::vector<std::string> out;
+        for (const auto& row : form.killLog.ListViewLog.rows()) out.push_back(row.at(1));
+        return out;
+    }
+    int collectionSize() { return shell.createWindows()->Count(); }
+
+    vantrel::sim::SimWorld world;
+    ExtensionShell shell{world.loop, vantrel::sim::SimWorld::kProgramFolder};
+    vantrel::VantrelForm form;
+    std::map<ExtensionShell::Connection, std::vector<Json>> sent;
+};
+
+// A page with one 468x60 banner inside its link, as the page script reports it.
+Json bannerSnapshot() {
+    const std::string href = "http://ads.example/click?id=1";
+    const std::string src = "http://ads.example/b/468.gif";
+    const std::string body =
+        "<body><a href=\"" + href + "\"><img src=\"" + src + "\" width=\"468\"></a></body>";
+    const auto at = [&](const std::string& value) { return body.find(value); };
+    return {{"url", "http://news.example/"},
+            {"images", {{src, 468, 60, at(src), src.size()}}},
+            {"links", {{true, href, at(href), href.size()}}},
+            {"body", body}};
+}
+
+}  // namespace
+
+TEST_F(ExtensionWatch, APopUpWindowIsClosedAndLoggedWithItsAddressAndAFullWindowStays) {
+    connect(1, kFirefoxPid, "http://news.example/");
+    EXPECT_EQ(sentOf(1, "watching").size(), 1u);
+    openPopup(1, 2, 20, "http://offers.example/deal");
+    // A full window opened by a click on a page of another site.
+    send(1, {{"type", "window"}, {"window", 3}, {"popup", false}});
+    send(1, {{"type", "tab"}, {"tab", 30}, {"window", 3}, {"url", "http://shop.example/"}});
+    ASSERT_EQ(collectionSize(), 3);
+
+    navigate(1, 20, "http://offers.example/deal");
+    const auto closed = sentOf(1, "close");
+    ASSERT_EQ(closed.size(), 1u);
+    EXPECT_EQ(closed[0]["tab"], 20);
+    EXPECT_EQ(loggedAddresses(), std::vector<std::string>{"http://offers.example/deal"});
+    world.loop.runPending();
+    EXPECT_EQ(collectionSize(), 2);
+
+    // The browser reports the close; a later sweep leaves the full window alone.
+    send(1, {{"type", "tabRemoved"}, {"tab", 20}});
+    send(1, {{"type", "windowRemoved"}, {"window", 2}});
+    navigate(1, 30, "http://shop.example/cart");
+    EXPECT_EQ(sentOf(1, "close").size(), 1u);
+    EXPECT_EQ(shell.refusedMessages(), 0u);
+}
+
+TEST_F(ExtensionWatch, AdvertisingNavigationsAreCancelledByVerdictOrAfterTheFact) {
+    connect(1, kFirefoxPid, "http://news.example/");
+    // Firefox waits for the verdict on every request it reports.
+    send(1, {{"type", "navigate"},
+             {"tab", 10},
+             {"frame", 0},
+             {"url", "http://ads.example/ads/x"},
+             {"request", "77"}});
+    send(1, {{"type", "navigate"},
+             {"tab", 10},
+             {"frame", 4},
+             {"url", "http://news.example/f"},
+             {"request", "78"}});
+    const auto verdicts = sentOf(1, "verdict");
+    ASSERT_EQ(verdicts.size(), 2u);
+    EXPECT_EQ(verdicts[0], (Json{{"type", "verdict"}, {"request", "77"}, {"cancel", true}}));
+    EXPECT_EQ(verdicts[1]["cancel"], false);
+
+    // Chromium does not wait: the verdict stops the frame's navigation or takes it back.
+    navigate(1, 10, "http://ads.example/ads/y", 5);
+    navigate(1, 10, "http://news.example/page2");
+    const auto cancels = sentOf(1, "cancel");
+    ASSERT_EQ(cancels.size(), 1u);
+    EXPECT_EQ(
+        cancels[0],
+        (Json{{"type", "cancel"}, {"tab", 10}, {"frame", 5}, {"url", "http://ads.example/ads/y"}}));
+    EXPECT_EQ(loggedAddresses(),
+              (std::vector<std::string>{"http://ads.example/ads/x", "http://ads.example/ads/y"}));
+}
+
+TEST_F(ExtensionWatch, ABannerIsReplacedAndItsLinkRepointedInTheDocumentOfItsLoad) {
+    connect(1, kFirefoxPid, "http://news.example/");
+    send(1, {{"type", "committed"}, {"tab", 10}, {"frame", 0}, {"url", "http://news.example/"}});
+    send(1, {{"type", "complete"},
+             {"tab", 10},
+             {"frame", 0},
+             {"url", "http://news.example/"},
+             {"load", 7},
+             {"snapshot", bannerSnapshot()}});
+    world.loop.runPending();  // writes go out together after the handler
+    const auto writes = sentOf(1, "write");
+    ASSERT_EQ(writes.size(), 1u);
+    EXPECT_EQ(writes[0]["tab"], 10);
+    EXPECT_EQ(writes[0]["frame"], 0);
+    EXPECT_EQ(writes[0]["load"], 7);
+    std::map<std::string, Json> ops;
+    for (const auto& op : writes[0]["ops"]) ops[op[0]] = op;
+    EXPECT_EQ(ops["src"][2], std::string(vantrel::sim::SimWorld::kProgramFolder) + "r468x60.gif");
+    EXPECT_EQ(ops["href"][1], 0);
+    EXPECT_NE(ops["href"][2], "http://ads.example/click?id=1");
+    EXPECT_TRUE(ops.contains("alt"));
+
+    // The next document, whose snapshot could not be read, gives the engine no document.
+    send(1, {{"type", "committed"}, {"tab", 10}, {"frame", 0}, {"url", "http://news.example/"}});
+    send(1, {{"type", "complete"},
+             {"tab", 10},
+             {"frame", 0},
+             {"url", "http://news.example/"},
+             {"load", 8},
+             {"snapshot", nullptr}});
+    world.loop.runPending();
+    EXPECT_EQ(sentOf(1, "write").size(), 1u);
+}
+
+TEST_F(ExtensionWatch, EveryBrowserJoinsTheCollectionAndOneThatEndsTakesOnlyItsOwnTabs) {
+    int changes = 0;
+    shell.setOnBrowsersChanged([&] { ++changes; });
+    connect(1, kFirefoxPid, "http://news.example/");
+    connect(2, kChromePid, "http://mail.example/");
+    openPopup(2, 2, 21, "http://popups.example/b");
+    EXPECT_EQ(collectionSize(), 3);
+    EXPECT_EQ(changes, 2);
+    ASSERT_EQ(shell.browsers().size(), 2u);
+    EXPECT_EQ(shell.browsers()[0].name, "firefox 128.0");
+
+    // A navigation in one browser sweeps the pop-ups of every browser.
+    navigate(1, 10, "http://news.example/2");
+    EXPECT_EQ(sentOf(2, "close").size(), 1u);
+    send(2, {{"type", "tabRemoved"}, {"tab", 21}});
+
+    shell.disconnected(1);
+    EXPECT_EQ(collectionSize(), 1);
+    EXPECT_EQ(changes, 3);
+    // The browser that stays is still watched, and tab ids of the one that went mean nothing.
+    openPopup(2, 3, 22, "http://popups.example/c");
+    navigate(2, 10, "http://mail.example/inbox");
+    EXPECT_EQ(sentOf(2, "close").size(), 2u);
+    EXPECT_EQ(loggedAddresses().back(), "http://popups.example/c");
+}
+
+TEST_F(ExtensionWatch, ABrowserWatchedOverTheDevToolsProtocolIsDeclined) {
+    shell.setWatchedElsewhere([](pid_t pid) { return pid == kChromePid; });
+    connect(2, kChromePid, "http://mail.example/");
+    EXPECT_EQ(sentOf(2, "declined").size(), 1u);
+    EXPECT_TRUE(sentOf(2, "watching").empty());
+    EXPECT_EQ(collectionSize(), 0);
+    ASSERT_EQ(shell.browsers().size(), 1u);
+    EXPECT_FALSE(shell.browsers()[0].watched);
+}
+
+TEST_F(ExtensionWatch, TheForegroundIsTheActiveTabOfTheFocusedWindowOfTheBrowserInFront) {
+    connect(1, kFirefoxPid, "http://news.example/");
+    send(1, {{"type", "tab"}, {"tab", 11}, {"window", 1}, {"url", "http://other.example/"}});
+    EXPECT_EQ(shell.foregroundWindow(kFirefoxPid), 0u);
+    send(1, {{"type", "active"}, {"tab", 11}, {"window", 1}});
+    send(1, {{"type", "focus"}, {"window", 1}});
+    const auto front = shell.foregroundWindow(kFirefoxPid);
+    EXPECT_EQ(front, shell.createWindows()->Item(1)->handle());
+    EXPECT_GE(front, ExtensionShell::kFirstHandle);
+    EXPECT_EQ(shell.foregroundWindow(kChromePid), 0u);
+    send(1, {{"type", "focus"}, {"window", -1}});
+    EXPECT_EQ(shell.foregroundWindow(kFirefoxPid), 0u);
+}
+
+TEST_F(ExtensionWatch, BadMessagesAreRefusedAndCountedAndNothingOfThemReachesTheEngine) {
+    shell.connected(1, [this](const std::string& m) { sent[1].push_back(Json::parse(m)); });
+    // Before the extension has said "watch", nothing of its browser is taken.
+    send(1, {{"type", "tab"}, {"tab", 10}, {"window", 1}, {"url", "http://news.example/"}});
+    EXPECT_EQ(shell.refusedMessages(), 1u);
+    connect(1, kFirefoxPid, "http://news.example/");
+    const std::vector<std::string> bad = {
+        "",
+        "not json",
+        "[1,2]",
+        R"({"type":5})",
+        R"({"type":"unknown"})",
+        R"({"type":"tab","tab":11,"window":1})",
+        R"({"type":"tab","tab":-3,"window":1,"url":"x"})",
+        R"({"type":"tab","tab":1e300,"window":1,"url":"x"})",
+        R"({"type":"tab","tab":99999999999999999999,"window":1,"url":"x"})",
+        R"({"type":"tab","tab":"11","window":1,"url":"x"})",
+        R"({"type":"navigate","tab":999,"frame":0,"url":"http://ads.example/ads/1"})",
+        R"({"type":"complete","tab":10,"frame":0,"url":"x","load":1,"snapshot":"<html>"})",
+        R"({"type":"navigate","tab":10,"frame":0,"url":"x","request":""})",
+        R"({"type":"watch","browser":"again"})",
+        R"({"type":"host","browserPid":1,"caller":"late"})",
+        R"({"type":"window","window":-1,"popup":true})",
+    };
+    for (const auto& text : bad) shell.received(1, text);
+    EXPECT_EQ(shell.refusedMessages(), 1u + bad.size());
+    EXPECT_EQ(collectionSize(), 1);
+    EXPECT_TRUE(loggedAddresses().empty());
+    // A request of a tab never reported still gets its answer: the browser waits for it.
+    send(1, {{"type", "navigate"},
+             {"tab", 999},
+             {"frame", 0},
+             {"url", "http://a.example/"},
+             {"request", "5"}});
+    ASSERT_EQ(sentOf(1, "verdict").size(), 1u);
+    EXPECT_EQ(sentOf(1, "verdict")[0]["cancel"], false);
+    // Messages of a connection never made are refused too.
+    shell.received(9, R"({"type":"watch","browser":"x"})");
+    EXPECT_EQ(shell.refusedMessages(), 3u + bad.size());
+}
+
+TEST(ExtensionWriteMessages,
+     WritesOverTheBrowsersLimitGoInSeveralMessagesAndAnOversizedOneIsLeftOut) {
+    using vantrel::page::PageWrite;
+    const std::string dataUrl(400 * 1024, 'A');
+    std::vector<PageWrite> writes;
+    for (size_t i = 0; i < 5; ++i) writes.push_back({PageWrite::Kind::ImageSrc, i, dataUrl, 0, {}});
+    writes.push_back({PageWrite::Kind::ImageAlt, 5, std::string(2u << 20, 'x'), 0, {}});
+    writes.push_back({PageWrite::Kind::ImageWidth, 6, {}, 468, {}});
+    const auto messages = vantrel::extension::writeMessages(3, 0, 1, writes);
+    std::vector<size_t> indexes;
+    for (const auto& text : messages) {
+        EXPECT_LE(text.size(), vantrel::extension::kMaxMessageToBrowser);
+        const auto m = Json::parse(text);
+        EXPECT_EQ(m["load"], 1);
+        for (const auto& op : m["ops"]) indexes.push_back(op[1]);
+    }
+    EXPECT_EQ(messages.size(), 3u);
+    EXPECT_EQ(indexes, (std::vector<size_t>{0, 1, 2, 3, 4, 6}));
+}
