@@ -1,6 +1,8 @@
 #include "engine/dot_anchored_trie.h"
 
 #include <algorithm>
+#include <cstring>
+#include <optional>
 
 #include "common/text.h"
 #include "engine/byte_block.h"
@@ -14,11 +16,88 @@ constexpr uint32_t kRoot = 0;
 // reversed. A lower-case letter: no upper-case pattern holds it and no folded text byte equals it.
 constexpr char kTurn = 't';
 
+// An edge longer than a label can say is split in two.
+constexpr uint32_t kMaxLabel = UINT16_MAX;
+
 uint8_t folded(char c) {
     return static_cast<uint8_t>(upperAscii(c));
 }
 
+uint32_t load32(const uint8_t* at) {
+    uint32_t value;
+    std::memcpy(&value, at, sizeof value);
+    return value;
+}
+
+void store32(uint8_t* at, uint32_t value) {
+    std::memcpy(at, &value, sizeof value);
+}
+
 }  // namespace
+
+// Writes the nodes depth first, each being the run of sorted keys that share its prefix. An edge
+// runs on while its keys agree, none ends and no turn comes, so the turn is an edge of its own;
+// the node it leads to comes first among the children, as every walk forward asks for it first.
+class DotAnchoredTrie::Builder {
+  public:
+    Builder(const std::vector<std::pair<std::string_view, uint32_t>>& keys,
+            std::vector<uint8_t>& nodes)
+        : keys_(keys), nodes_(nodes) {}
+
+    // The node for keys [first, last), which share their first `depth` bytes; the label of the
+    // edge into it is the first key's bytes [labelBegin, depth).
+    uint32_t write(uint32_t first, uint32_t last, uint32_t labelBegin, uint32_t depth) {
+        const auto node = static_cast<uint32_t>(nodes_.size());
+        Header header{kNone, static_cast<uint16_t>(depth - labelBegin), 0};
+        uint32_t i = first;
+        if (keys_[i].first.size() == depth) header.value = keys_[i++].second;
+        const size_t groupsBegin = groups_.size();
+        std::optional<Group> turn;
+        while (i < last) {
+            const std::string_view key = keys_[i].first;
+            const char c = key[depth];
+            const uint32_t groupFirst = i;
+            while (i < last && keys_[i].first[depth] == c) ++i;
+            const std::string_view lastKey = keys_[i - 1].first;
+            uint32_t end = depth + 1;
+            while (c != kTurn && key.size() > end && lastKey.size() > end &&
+                   key[end] == lastKey[end] && key[end] != kTurn && end - depth <= kMaxLabel)
+                ++end;
+            if (c == kTurn) {
+                turn = Group{groupFirst, i, end};
+            } else {
+                groups_.push_back({groupFirst, i, end});
+            }
+        }
+        header.children = static_cast<uint16_t>(groups_.size() - groupsBegin);
+        const std::string_view key = keys_[first].first;
+        nodes_.resize(node + sizeof(Header));
+        nodes_.insert(nodes_.end(), key.begin() + labelBegin, key.begin() + depth);
+        for (size_t g = groupsBegin; g < groups_.size(); ++g)
+            nodes_.push_back(static_cast<uint8_t>(keys_[groups_[g].first].first[depth]));
+        const size_t places = nodes_.size();
+        nodes_.resize(places + size_t(header.children) * sizeof(uint32_t));
+
+        if (turn) header.value = write(turn->first, turn->last, depth + 1, turn->end);
+        for (size_t g = groupsBegin; g < groups_.size(); ++g) {
+            const Group group = groups_[g];
+            const uint32_t place = write(group.first, group.last, depth + 1, group.end);
+            store32(nodes_.data() + places + (g - groupsBegin) * sizeof(uint32_t), place);
+        }
+        groups_.resize(groupsBegin);
+        std::memcpy(nodes_.data() + node, &header, sizeof header);
+        return node;
+    }
+
+  private:
+    struct Group {
+        uint32_t first, last, end;
+    };
+
+    const std::vector<std::pair<std::string_view, uint32_t>>& keys_;
+    std::vector<uint8_t>& nodes_;
+    std::vector<Group> groups_;  // of the nodes being written, their children in turn
+};
 
 void DotAnchoredTrie::build(const std::vector<std::pair<std::string_view, uint32_t>>& patterns) {
     *this = DotAnchoredTrie();
@@ -40,59 +119,31 @@ void DotAnchoredTrie::build(const std::vector<std::pair<std::string_view, uint32
     }
     std::sort(keys.begin(), keys.end());
 
-    // Level by level, each node being the run of sorted keys that share its prefix. An edge runs
-    // on while its keys agree, none ends and no turn comes, so the turn is an edge of its own.
-    struct Run {
-        uint32_t first, last, depth;
-    };
-    std::vector<Run> level{{0, static_cast<uint32_t>(keys.size()), 0}};
-    std::vector<Run> nextLevel;
-    nodes_.push_back({0, 0, 0, kNone});
-    firstByte_.push_back(0);
-    uint32_t node = 0;
-    while (!level.empty()) {
-        nextLevel.clear();
-        for (const Run run : level) {
-            nodes_[node].childBegin = static_cast<uint32_t>(nodes_.size());
-            uint32_t i = run.first;
-            if (keys[i].first.size() == run.depth) ++i;  // the key that ends here
-            while (i < run.last) {
-                const std::string_view first = keys[i].first;
-                const char c = first[run.depth];
-                const uint32_t groupFirst = i;
-                while (i < run.last && keys[i].first[run.depth] == c) ++i;
-                const std::string_view last = keys[i - 1].first;
-                uint32_t end = run.depth + 1;
-                while (c != kTurn && first.size() > end && last.size() > end &&
-                       first[end] == last[end] && first[end] != kTurn)
-                    ++end;
-                const auto tail = static_cast<uint32_t>(pool_.size());
-                pool_.insert(pool_.end(), first.begin() + run.depth + 1, first.begin() + end);
-                const bool turn = c == kTurn;
-                const bool ends = first.size() == end;
-                if (turn) nodes_[node].value = static_cast<uint32_t>(nodes_.size());
-                nodes_.push_back(
-                    {0, tail, end - run.depth - 1, ends ? keys[groupFirst].second : kNone});
-                firstByte_.push_back(static_cast<uint8_t>(c));
-                nextLevel.push_back({groupFirst, i, end});
-            }
-            ++node;
-        }
-        level.swap(nextLevel);
-    }
-    nodes_.push_back({static_cast<uint32_t>(nodes_.size()), 0, 0, kNone});
-    firstByte_.resize(firstByte_.size() + kBlockBytes);
+    nodes_.reserve(bytes + keys.size() * (sizeof(Header) + 5));
+    Builder(keys, nodes_).write(0, static_cast<uint32_t>(keys.size()), 0, 0);
+    nodes_.resize(nodes_.size() + kBlockBytes);
+    nodes_.shrink_to_fit();
     rootChild_.fill(kNone);
-    for (uint32_t s = nodes_[kRoot].childBegin; s < nodes_[kRoot + 1].childBegin; ++s)
-        rootChild_[firstByte_[s]] = s;
+    const Header root = header(kRoot);
+    const uint8_t* firstBytes = label(kRoot);
+    for (uint32_t k = 0; k < root.children; ++k)
+        rootChild_[firstBytes[k]] = load32(firstBytes + root.children + k * sizeof(uint32_t));
 }
 
-// The children's first bytes are compared sixteen at a time; firstByte_ is padded for the last.
-uint32_t DotAnchoredTrie::child(uint32_t node, uint8_t c) const {
-    const uint32_t end = nodes_[node + 1].childBegin;
-    for (uint32_t s = nodes_[node].childBegin; s < end; s += kBlockBytes) {
-        const SetBytes equal(ByteBlock(loadBlock(firstByte_.data() + s) == c));
-        if (!equal.empty()) return s + equal.first() < end ? s + uint32_t(equal.first()) : kNone;
+DotAnchoredTrie::Header DotAnchoredTrie::header(uint32_t node) const {
+    Header h;
+    std::memcpy(&h, nodes_.data() + node, sizeof h);
+    return h;
+}
+
+// The children's first bytes are compared sixteen at a time; nodes_ is padded for the last.
+uint32_t DotAnchoredTrie::child(uint32_t node, const Header& h, uint8_t c) const {
+    const uint8_t* firstBytes = label(node) + h.labelLength;
+    for (uint32_t s = 0; s < h.children; s += kBlockBytes) {
+        const SetBytes equal(ByteBlock(loadBlock(firstBytes + s) == c));
+        if (equal.empty()) continue;
+        const auto k = s + uint32_t(equal.first());
+        return k < h.children ? load32(firstBytes + h.children + k * sizeof(uint32_t)) : kNone;
     }
     return kNone;
 }
@@ -110,39 +161,41 @@ bool DotAnchoredTrie::anyIn(std::string_view text, const std::vector<uint32_t>& 
 bool DotAnchoredTrie::matchesAtDot(std::string_view text, size_t dot,
                                    const std::vector<uint32_t>& counts) const {
     uint32_t node = kRoot;
+    Header h = header(node);
     size_t at = dot + 1;
     for (;;) {
-        const uint32_t turn = nodes_[node].value;
-        if (turn != kNone && matchesBefore(turn, text, dot, counts)) return true;
+        if (h.value != kNone && matchesBefore(h.value, text, dot, counts)) return true;
         if (at == text.size()) return false;
         const uint8_t c = folded(text[at]);
-        node = node == kRoot ? rootChild_[c] : child(node, c);
+        node = node == kRoot ? rootChild_[c] : child(node, h, c);
         if (node == kNone) return false;
-        const Node& n = nodes_[node];
-        if (n.tailLength > text.size() - at - 1) return false;
-        for (uint32_t k = 0; k < n.tailLength; ++k) {
-            if (folded(text[at + 1 + k]) != pool_[n.tail + k]) return false;
+        h = header(node);
+        if (h.labelLength > text.size() - at - 1) return false;
+        const uint8_t* rest = label(node);
+        for (uint32_t k = 0; k < h.labelLength; ++k) {
+            if (folded(text[at + 1 + k]) != rest[k]) return false;
         }
-        at += 1 + n.tailLength;
+        at += 1 + h.labelLength;
     }
 }
 
 // Backward from `end` (exclusive) along the reversed part before a pattern's last dot.
 bool DotAnchoredTrie::matchesBefore(uint32_t node, std::string_view text, size_t end,
                                     const std::vector<uint32_t>& counts) const {
+    Header h = header(node);
     for (;;) {
         // Removed patterns stay in the trie until the next rebuild; their count is zero.
-        const uint32_t pattern = nodes_[node].value;
-        if (pattern != kNone && counts[pattern] > 0) return true;
+        if (h.value != kNone && counts[h.value] > 0) return true;
         if (end == 0) return false;
-        node = child(node, folded(text[end - 1]));
+        node = child(node, h, folded(text[end - 1]));
         if (node == kNone) return false;
-        const Node& n = nodes_[node];
-        if (n.tailLength > end - 1) return false;
-        for (uint32_t k = 0; k < n.tailLength; ++k) {
-            if (folded(text[end - 2 - k]) != pool_[n.tail + k]) return false;
+        h = header(node);
+        if (h.labelLength > end - 1) return false;
+        const uint8_t* rest = label(node);
+        for (uint32_t k = 0; k < h.labelLength; ++k) {
+            if (folded(text[end - 2 - k]) != rest[k]) return false;
         }
-        end -= 1 + n.tailLength;
+        end -= 1 + h.labelLength;
     }
 }
 

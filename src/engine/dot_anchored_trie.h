@@ -14,8 +14,11 @@ namespace vantrel {
 // in one trie, the text forward for the part after the pattern's last dot (mostly a top-level
 // domain: a few hundred distinct ones) and then backward from the dot for the part before it.
 // Neither walk needs fail links, and URLs hold few dots. Single-child chains are collapsed into
-// one edge whose label after the first byte lies in a shared pool. Text letters are folded to
-// upper case as they are read.
+// one edge. Text letters are folded to upper case as they are read.
+//
+// The nodes lie depth first in one byte array, each holding the label of the edge into it (after
+// the first byte), its children's first bytes and their places: a walk down the trie's sparse
+// depths reads neighbouring bytes instead of a record, a label and a child list in three places.
 class DotAnchoredTrie {
   public:
     static constexpr uint32_t kNone = UINT32_MAX;
@@ -28,23 +31,25 @@ class DotAnchoredTrie {
     bool anyIn(std::string_view text, const std::vector<uint32_t>& counts) const;
 
   private:
-    struct Node {
-        uint32_t childBegin;  // children: [childBegin, next node's childBegin)
-        uint32_t tail;        // the edge's label after its first byte: pool_[tail, + tailLength)
-        uint32_t tailLength;
-        // Before the turn: the node that turns back from here, or kNone. From the turn on: the
-        // pattern that ends here, or kNone.
+    // The start of a node in nodes_; its label follows, then the children's first bytes, then
+    // the children's places (4 bytes each).
+    struct Header {
+        // Before the turn: the place of the node that turns back from here, or kNone. From the
+        // turn on: the pattern that ends here, or kNone.
         uint32_t value;
+        uint16_t labelLength;
+        uint16_t children;
     };
+    class Builder;
 
-    uint32_t child(uint32_t node, uint8_t c) const;
+    Header header(uint32_t node) const;
+    const uint8_t* label(uint32_t node) const { return nodes_.data() + node + sizeof(Header); }
+    uint32_t child(uint32_t node, const Header& h, uint8_t c) const;
     bool matchesAtDot(std::string_view text, size_t dot, const std::vector<uint32_t>& counts) const;
     bool matchesBefore(uint32_t node, std::string_view text, size_t end,
                        const std::vector<uint32_t>& counts) const;
 
-    std::vector<Node> nodes_;         // breadth first, the root first, one sentinel last
-    std::vector<uint8_t> firstByte_;  // by node: the first byte of the edge into it
-    std::vector<uint8_t> pool_;
+    std::vector<uint8_t> nodes_;             // the root first; padded for block reads
     std::array<uint32_t, 256> rootChild_{};  // every dot starts here: a full row
 };
 

@@ -111,6 +111,28 @@ TEST(SubstringMatcher, HandlesEveryByteValue) {
     EXPECT_FALSE(m.anyIn(std::string("\xff\0", 2)));
 }
 
+// A dotted pattern's node with a child for nearly every byte (more than one block of first
+// bytes), and an edge longer than one node's label can hold.
+TEST(SubstringMatcher, WideNodesAndVeryLongEdges) {
+    std::vector<std::string> patterns;
+    for (int b = 0; b < 256; ++b) {
+        if (b != 0xC8) patterns.push_back(std::string(1, char(b)) + "X.COM");
+    }
+    const std::string longPart(70000, 'L');
+    patterns.push_back(longPart + ".NET");
+    SubstringMatcher m;
+    m.assign(patterns);
+    for (int b = 0; b < 256; ++b) {
+        EXPECT_EQ(m.anyIn("Q" + std::string(1, char(b)) + "x.com/"), b != 0xC8) << b;
+    }
+    EXPECT_FALSE(m.anyIn("X.COM"));
+    EXPECT_TRUE(m.anyIn("http://" + longPart + ".net"));
+    EXPECT_FALSE(m.anyIn("http://" + longPart.substr(1) + ".net"));
+    std::string changed = longPart + ".NET";
+    changed[100] = 'M';  // beyond the first 65,535 bytes back from the dot
+    EXPECT_FALSE(m.anyIn(changed));
+}
+
 // A plain multiset model against which random operations are checked.
 class Model {
   public:
