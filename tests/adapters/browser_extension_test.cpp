@@ -74,6 +74,13 @@ TEST(BrowserExtension, HostManifestsGoToTheBrowsersThisUserHas) {
     EXPECT_EQ(folders[3].family, BrowserFamily::Firefox);
     // The profile Vantrel starts that is also the default one is written once.
     EXPECT_EQ(hostFolders(config, home, config + "/chromium").size(), 3u);
+    // A Firefox user whose profiles are under the XDG folder: the manifest still goes to the
+    // home's ".mozilla", the only place Firefox reads it from.
+    TempDir xdgUser;
+    makeFolder(xdgUser.path() + "config/mozilla/firefox");
+    const auto xdgFolders = hostFolders(xdgUser.path() + "config", xdgUser.path() + "home", "");
+    ASSERT_EQ(xdgFolders.size(), 1u);
+    EXPECT_EQ(xdgFolders[0].path, xdgUser.path() + "home/.mozilla/native-messaging-hosts/");
 
     posix::PosixFileSystem files;
     BrowserExtension(files, dir.path() + "prog/", "/opt/vantrel/vantrel", folders)

@@ -69,7 +69,9 @@ std::vector<HostFolder> hostFolders(const std::string& configHome, const std::st
         for (const HostFolder& known : folders) listed = listed || known.path == folder;
         if (!listed) folders.push_back({folder, BrowserFamily::Chromium});
     }
-    if (isFolder(home + "/.mozilla")) {
+    // Firefox keeps new users' profiles under the XDG folder but reads host manifests only
+    // from the home's ".mozilla".
+    if (isFolder(home + "/.mozilla") || isFolder(configHome + "/mozilla")) {
         folders.push_back({home + "/.mozilla/native-messaging-hosts/", BrowserFamily::Firefox});
     }
     return folders;

@@ -30,8 +30,8 @@ struct HostFolder {
 std::string extensionFolder(const std::string& programFolder);
 
 // The host folders of the browsers this user has set up: Chromium, Google Chrome and Brave
-// under `configHome`, Firefox under `home`, each only when the browser's own configuration
-// folder exists; and the profile `startedProfile` of a Chromium that Vantrel starts with a
+// under `configHome`, Firefox under `home` (its configuration is either there or under
+// `configHome`), each only when the browser's own configuration folder exists; and the profile `startedProfile` of a Chromium that Vantrel starts with a
 // user-data folder of its own (empty: none).
 std::vector<HostFolder> hostFolders(const std::string& configHome, const std::string& home,
                                     const std::string& startedProfile);
