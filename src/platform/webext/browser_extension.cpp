@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "common/error.h"
+#include "platform/webext/zip_archive.h"
 #include "resources/embedded_resources.h"
 
 namespace vantrel::webext {
@@ -53,6 +54,10 @@ bool isFolder(const std::string& path) {
 
 std::string extensionFolder(const std::string& programFolder) {
     return programFolder + "browser-extension/";
+}
+
+std::string extensionPackage(const std::string& programFolder) {
+    return programFolder + "browser-extension.xpi";
 }
 
 std::vector<HostFolder> hostFolders(const std::string& configHome, const std::string& home,
@@ -154,17 +159,24 @@ BrowserExtension::BrowserExtension(FileSystem& files, const std::string& program
                                    std::string executable, std::vector<HostFolder> hostFolders)
     : files_(files),
       folder_(extensionFolder(programFolder)),
+      package_(extensionPackage(programFolder)),
       executable_(std::move(executable)),
       hostFolders_(std::move(hostFolders)) {}
 
 void BrowserExtension::registerButton(const ToolbarButton& button) {
-    makeFolder(folder_ + "icons/");
+    std::vector<ArchiveEntry> extension;
     for (const Icon& icon : kIcons) {
-        replaceFileContents(files_, folder_ + iconPath(icon.size),
-                            embeddedResource(icon.resource).value_or(""));
+        extension.push_back(
+            {iconPath(icon.size), std::string(embeddedResource(icon.resource).value_or(""))});
     }
-    replaceFileContents(files_, folder_ + "background.js", backgroundScript(button));
-    replaceFileContents(files_, folder_ + "manifest.json", extensionManifest(button));
+    extension.push_back({"background.js", backgroundScript(button)});
+    extension.push_back({"manifest.json", extensionManifest(button)});
+    makeFolder(folder_ + "icons/");
+    for (const ArchiveEntry& file : extension) {
+        replaceFileContents(files_, folder_ + file.name, file.data);
+    }
+    // Firefox keeps an extension across restarts only when it is installed from a packed file.
+    replaceFileContents(files_, package_, zipArchive(extension));
     for (const HostFolder& hosts : hostFolders_) {
         makeFolder(hosts.path);
         replaceFileContents(files_, hosts.path + kHostName + ".json",

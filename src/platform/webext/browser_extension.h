@@ -28,11 +28,14 @@ struct HostFolder {
 
 // The extension's folder in the program folder.
 std::string extensionFolder(const std::string& programFolder);
+// The same files packed in one file beside the folder, as Firefox installs them.
+std::string extensionPackage(const std::string& programFolder);
 
 // The host folders of the browsers this user has set up: Chromium, Google Chrome and Brave
 // under `configHome`, Firefox under `home` (its configuration is either there or under
-// `configHome`), each only when the browser's own configuration folder exists; and the profile `startedProfile` of a Chromium that Vantrel starts with a
-// user-data folder of its own (empty: none).
+// `configHome`), each only when the browser's own configuration folder exists; and the profile
+// `startedProfile` of a Chromium that Vantrel starts with a user-data folder of its own (empty:
+// none).
 std::vector<HostFolder> hostFolders(const std::string& configHome, const std::string& home,
                                     const std::string& startedProfile);
 
@@ -45,8 +48,8 @@ std::string extensionManifest(const ToolbarButton& button);
 std::string backgroundScript(const ToolbarButton& button);
 std::string hostManifest(const std::string& executable, BrowserFamily family);
 
-// Writes the extension into the program folder and a host manifest naming `executable` into
-// every host folder; every file is replaced whole.
+// Writes the extension into the program folder, unpacked and packed, and a host manifest naming
+// `executable` into every host folder; every file is replaced whole.
 class BrowserExtension : public BrowserButton {
   public:
     BrowserExtension(FileSystem& files, const std::string& programFolder, std::string executable,
@@ -57,6 +60,7 @@ class BrowserExtension : public BrowserButton {
   private:
     FileSystem& files_;
     std::string folder_;
+    std::string package_;
     std::string executable_;
     std::vector<HostFolder> hostFolders_;
 };
