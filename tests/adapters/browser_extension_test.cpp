@@ -40,7 +40,9 @@ TEST(BrowserExtension, WritesAnExtensionWithTheButtonTheMenuItemAndTheIcons) {
     EXPECT_EQ(manifest["description"], "Run Script");
     EXPECT_FALSE(manifest["key"].get<std::string>().empty());
     EXPECT_EQ(manifest["browser_specific_settings"]["gecko"]["id"], kFirefoxExtensionId);
-    EXPECT_EQ(manifest["permissions"], Json::array({"nativeMessaging", "contextMenus"}));
+    EXPECT_EQ(manifest["permissions"], Json::array({"nativeMessaging", "contextMenus", "tabs",
+                                                    "webNavigation", "scripting"}));
+    EXPECT_EQ(manifest["host_permissions"], Json::array({"<all_urls>"}));
     for (const auto& [size, path] : manifest["action"]["default_icon"].items()) {
         const std::string png = readAll(folder + path.get<std::string>());
         EXPECT_EQ(png.substr(0, 8), "\x89PNG\r\n\x1a\n") << size;
@@ -130,13 +132,15 @@ TEST(BrowserExtension, AFolderThatCannotBeMadeIsAnErrorNamingIt) {
     }
 }
 
-TEST(BrowserExtension, OnlyTheBrowsersWayOfStartingTheHostIsTakenForIt) {
+TEST(BrowserExtension, OnlyTheBrowsersWayOfStartingTheHostIsTakenForItAndOnlyForOurExtension) {
     const std::string origin = std::string("chrome-extension://") + kChromiumExtensionId + "/";
-    EXPECT_TRUE(startedAsHost({origin}));
-    EXPECT_TRUE(startedAsHost(
-        {"/home/u/.mozilla/native-messaging-hosts/vantrel.host.json", kFirefoxExtensionId}));
-    EXPECT_FALSE(startedAsHost({}));
-    EXPECT_FALSE(startedAsHost({"ie"}));
-    EXPECT_FALSE(startedAsHost({"chrome-extension://abcdefghijklmnopabcdefghijklmnop/"}));
-    EXPECT_FALSE(startedAsHost({kFirefoxExtensionId}));
+    const std::string manifest = "/home/u/.mozilla/native-messaging-hosts/vantrel.host.json";
+    EXPECT_EQ(hostCaller({origin}), HostCaller::Vantrel);
+    EXPECT_EQ(hostCaller({manifest, kFirefoxExtensionId}), HostCaller::Vantrel);
+    EXPECT_EQ(hostCaller({}), HostCaller::None);
+    EXPECT_EQ(hostCaller({"ie"}), HostCaller::None);
+    EXPECT_EQ(hostCaller({kFirefoxExtensionId}), HostCaller::None);
+    EXPECT_EQ(hostCaller({"chrome-extension://abcdefghijklmnopabcdefghijklmnop/"}),
+              HostCaller::Foreign);
+    EXPECT_EQ(hostCaller({manifest, "other@example.org"}), HostCaller::Foreign);
 }

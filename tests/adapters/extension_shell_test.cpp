@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/extension/composite_browser_shell.h"
 #include "platform/extension/extension_shell.h"
 #include "platform/sim/sim_world.h"
 #include "shell/vantrel_form.h"
@@ -283,4 +284,30 @@ TEST(ExtensionWriteMessages,
     }
     EXPECT_EQ(messages.size(), 3u);
     EXPECT_EQ(indexes, (std::vector<size_t>{0, 1, 2, 3, 4, 6}));
+}
+
+TEST(CompositeBrowserShell, WindowsOfBothAdaptersAreInTheOrderTheyJoinedAndTheNewestIsLast) {
+    vantrel::sim::SimWorld world;
+    ExtensionShell extension{world.loop, vantrel::sim::SimWorld::kProgramFolder};
+    vantrel::extension::CompositeBrowserShell shell({&world.browsers, &extension});
+    world.browsers.open("first", "http://first.example/");
+    auto windows = shell.createWindows();
+    std::vector<std::string> newest;
+    shell.listenWindowRegistered(
+        [&] { newest.push_back(windows->Item(windows->Count() - 1)->LocationURL()); });
+
+    extension.connected(1, [](const std::string&) {});
+    extension.received(1, R"({"type":"watch","browser":"firefox"})");
+    extension.received(1, R"({"type":"tab","tab":3,"window":1,"url":"http://tab.example/"})");
+    world.browsers.open("second", "http://second.example/");
+    extension.received(1, R"({"type":"tab","tab":4,"window":1,"url":"http://tab4.example/"})");
+    EXPECT_EQ(newest, (std::vector<std::string>{"http://tab.example/", "http://second.example/",
+                                                "http://tab4.example/"}));
+    ASSERT_EQ(windows->Count(), 4);
+    EXPECT_EQ(windows->Item(0)->LocationURL(), "http://first.example/");
+
+    extension.disconnected(1);
+    ASSERT_EQ(windows->Count(), 2);
+    EXPECT_EQ(windows->Item(1)->LocationURL(), "http://second.example/");
+    EXPECT_EQ(windows->Item(2), nullptr);
 }

@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "common/error.h"
+#include "platform/page/page_script.h"
 #include "platform/webext/zip_archive.h"
 #include "resources/embedded_resources.h"
 
@@ -82,12 +83,18 @@ std::vector<HostFolder> hostFolders(const std::string& configHome, const std::st
     return folders;
 }
 
-bool startedAsHost(const std::vector<std::string>& arguments) {
-    if (arguments.empty()) return false;
-    if (arguments[0] == std::string("chrome-extension://") + kChromiumExtensionId + "/") {
-        return true;
+HostCaller hostCaller(const std::vector<std::string>& arguments) {
+    if (arguments.empty()) return HostCaller::None;
+    const std::string& first = arguments[0];
+    if (first.starts_with("chrome-extension://")) {
+        return first == std::string("chrome-extension://") + kChromiumExtensionId + "/"
+                   ? HostCaller::Vantrel
+                   : HostCaller::Foreign;
     }
-    return arguments.size() >= 2 && arguments[1] == kFirefoxExtensionId;
+    if (arguments.size() == 2 && first.starts_with("/") && first.ends_with(".json")) {
+        return arguments[1] == kFirefoxExtensionId ? HostCaller::Vantrel : HostCaller::Foreign;
+    }
+    return HostCaller::None;
 }
 
 std::string extensionManifest(const ToolbarButton& button) {
@@ -102,9 +109,13 @@ std::string extensionManifest(const ToolbarButton& button) {
         {"key", kPublicKey},
         {"icons", iconSet()},
         {"action", action},
-        // Chromium runs the service worker, Firefox the background script.
-        {"background", {{"service_worker", "background.js"}, {"scripts", {"background.js"}}}},
-        {"permissions", {"nativeMessaging", "contextMenus"}},
+        // Chromium runs the service worker, which loads the page scripts itself; Firefox the
+        // background scripts.
+        {"background",
+         {{"service_worker", "background.js"}, {"scripts", {"page_scripts.js", "background.js"}}}},
+        {"permissions",
+         {"nativeMessaging", "contextMenus", "tabs", "webNavigation", "scripting"}},
+        {"host_permissions", {"<all_urls>"}},
         {"browser_specific_settings",
          {{"gecko", {{"id", kFirefoxExtensionId}, {"strict_min_version", "121.0"}}}}},
     };
@@ -112,35 +123,15 @@ std::string extensionManifest(const ToolbarButton& button) {
 }
 
 std::string backgroundScript(const ToolbarButton& button) {
-    return "// Vantrel's browser button: each press sends the program one message.\n"
-           "const HOST = " +
-           Json(kHostName).dump() +
-           ";\n"
-           "const MENU_ID = \"vantrel-button\";\n"
-           "const MENU_TITLE = " +
-           Json(button.menuText).dump() +
-           ";\n"
-           "\n"
-           "function press() {\n"
-           "  chrome.runtime.sendNativeMessage(HOST, { command: \"button\" }, () => {\n"
-           "    void chrome.runtime.lastError;\n"
-           "  });\n"
-           "}\n"
-           "\n"
-           "function addMenuItem() {\n"
-           "  chrome.contextMenus.removeAll(() => {\n"
-           "    chrome.contextMenus.create({ id: MENU_ID, title: MENU_TITLE, contexts: [\"all\"] "
-           "},\n"
-           "                               () => void chrome.runtime.lastError);\n"
-           "  });\n"
-           "}\n"
-           "\n"
-           "chrome.runtime.onInstalled.addListener(addMenuItem);\n"
-           "chrome.runtime.onStartup.addListener(addMenuItem);\n"
-           "chrome.action.onClicked.addListener(press);\n"
-           "chrome.contextMenus.onClicked.addListener((info) => {\n"
-           "  if (info.menuItemId === MENU_ID) press();\n"
-           "});\n";
+    const auto constant = [](const char* name, const Json& value) {
+        return std::string("const ") + name + " = " + value.dump() + ";\n";
+    };
+    return "// Written by Vantrel: the program's values, then the script.\n" +
+           constant("HOST", kHostName) + constant("MENU_ID", "vantrel-button") +
+           constant("MENU_TITLE", button.menuText) +
+           constant("ENGINE_SRC_ATTRIBUTE", page::kEngineSrcAttribute) +
+           constant("BODY_MARKUP_CAP", page::kBodyMarkupCap) + "\n" +
+           std::string(embeddedResource("EXT_BACKGROUND").value_or(""));
 }
 
 std::string hostManifest(const std::string& executable, BrowserFamily family) {
@@ -169,6 +160,7 @@ void BrowserExtension::registerButton(const ToolbarButton& button) {
         extension.push_back(
             {iconPath(icon.size), std::string(embeddedResource(icon.resource).value_or(""))});
     }
+    extension.push_back({"page_scripts.js", std::string(page::pageScriptsSource())});
     extension.push_back({"background.js", backgroundScript(button)});
     extension.push_back({"manifest.json", extensionManifest(button)});
     makeFolder(folder_ + "icons/");

@@ -39,9 +39,11 @@ std::string extensionPackage(const std::string& programFolder);
 std::vector<HostFolder> hostFolders(const std::string& configHome, const std::string& home,
                                     const std::string& startedProfile);
 
-// True when the browser started the program as the extension's host: Chromium passes the
-// extension's origin, Firefox the host manifest's path and the extension's id.
-bool startedAsHost(const std::vector<std::string>& arguments);
+// Who the browser started the program as a native-messaging host for, by its arguments:
+// Chromium passes the extension's origin, Firefox the host manifest's path and the extension's
+// id. Foreign: another extension, whose host manifest names this program.
+enum class HostCaller { None, Vantrel, Foreign };
+HostCaller hostCaller(const std::vector<std::string>& arguments);
 
 // The files, as text.
 std::string extensionManifest(const ToolbarButton& button);

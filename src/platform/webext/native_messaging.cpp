@@ -52,6 +52,17 @@ ReadResult failureOf(Fill fill, bool begun) {
     }
 }
 
+bool writeAll(int fd, std::string_view bytes) {
+    std::size_t written = 0;
+    while (written < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        written += std::size_t(n);
+    }
+    return true;
+}
+
 }  // namespace
 
 NativeMessage readNativeMessage(int fd, std::size_t limit, std::chrono::milliseconds timeout) {
@@ -79,15 +90,26 @@ std::string frameNativeMessage(std::string_view json) {
 
 bool writeNativeMessage(int fd, std::string_view json) {
     if (json.size() > kMaxMessageFromHost) return false;
-    const std::string framed = frameNativeMessage(json);
-    std::size_t written = 0;
-    while (written < framed.size()) {
-        const ssize_t n = ::write(fd, framed.data() + written, framed.size() - written);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        written += std::size_t(n);
+    return writeAll(fd, frameNativeMessage(json));
+}
+
+void relayBothWays(int browserIn, int browserOut, int peer) {
+    char chunk[64 * 1024];
+    pollfd waits[] = {{browserIn, POLLIN, 0}, {peer, POLLIN, 0}};
+    for (;;) {
+        if (::poll(waits, 2, -1) < 0) {
+            if (errno == EINTR) continue;
+            return;
+        }
+        for (int side = 0; side < 2; ++side) {
+            if (!waits[side].revents) continue;
+            const ssize_t n = ::read(waits[side].fd, chunk, sizeof chunk);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) return;
+            if (!writeAll(side == 0 ? peer : browserOut, std::string_view(chunk, size_t(n))))
+                return;
+        }
     }
-    return true;
 }
 
 }  // namespace vantrel::webext

@@ -38,4 +38,8 @@ std::string frameNativeMessage(std::string_view json);
 // written whole.
 bool writeNativeMessage(int fd, std::string_view json);
 
+// Copies bytes both ways, from `browserIn` to `peer` and from `peer` to `browserOut`, until
+// either side ends or fails. Every descriptor is used blocking.
+void relayBothWays(int browserIn, int browserOut, int peer);
+
 }  // namespace vantrel::webext

@@ -6,6 +6,7 @@
 #include <QSessionManager>
 #include <cstdio>
 #include <cstdlib>
+#include <iostream>
 #include <memory>
 #include <utility>
 
@@ -13,6 +14,7 @@
 #include "gui/main_window.h"
 #include "gui/tray_menu_view.h"
 #include "platform/chromium/chromium_shell.h"
+#include "platform/extension/browser_watch.h"
 #include "platform/curl/curl_http_transport.h"
 #include "platform/posix/posix_file_system.h"
 #include "platform/posix/posix_program_process.h"
@@ -67,9 +69,15 @@ void runShutdownAtExit() {
 
 int main(int argc, char** argv) {
     const std::vector<std::string> arguments(argv + 1, argv + argc);
-    // Started by a browser for its "Kill popup" button: no window, no settings.
-    if (webext::startedAsHost(arguments)) {
-        return runNativeHost(argc, argv, posix::XdgAutostart::runningExecutable());
+    // Started by a browser as the extension's host: no window, no settings. A host started
+    // for another extension does nothing at all.
+    switch (webext::hostCaller(arguments)) {
+        case webext::HostCaller::Vantrel:
+            return runNativeHost(argc, argv, posix::XdgAutostart::runningExecutable());
+        case webext::HostCaller::Foreign:
+            return 1;
+        case webext::HostCaller::None:
+            break;
     }
     if (const auto missing = missingDisplay()) {
         std::fprintf(stderr, "%s\n", missing->c_str());
@@ -112,24 +120,24 @@ int main(int argc, char** argv) {
         posix::PosixProgramProcess process;
         const std::string executable = posix::XdgAutostart::runningExecutable();
         const std::string programFolder = programFolderOf(executable);
-        std::unique_ptr<BrowserShell> browsers;
+        std::unique_ptr<FixedPageBrowser> standIn = browserStandIn();
+        std::unique_ptr<extension::BrowserWatch> watch;
         std::unique_ptr<webext::BrowserExtension> button;
-        if (auto standIn = browserStandIn()) {
+        if (standIn) {
             desktop.setForegroundWindowSource(
                 [shell = standIn.get()] { return shell->foregroundWindow(); });
-            browsers = std::move(standIn);
         } else {
             auto options = chromium::browserOptions(configuration, programFolder);
             button = setUpBrowserButton(files, programFolder, executable, options);
-            auto chromium = std::make_unique<chromium::ChromiumShell>(loop, std::move(options));
+            watch = std::make_unique<extension::BrowserWatch>(loop, std::move(options), std::cerr);
             desktop.setForegroundWindowSource(
-                [shell = chromium.get()] { return shell->foregroundWindow(); });
-            browsers = std::move(chromium);
+                [shell = watch.get()] { return shell->foregroundWindow(); });
         }
+        BrowserShell& browsers = standIn ? static_cast<BrowserShell&>(*standIn) : watch->shell();
         curl::CurlHttpTransport http(loop);
         posix::XdgAutostart autostart(files, posix::XdgAutostart::userConfigHome(), executable);
 
-        VantrelPlatform platform{loop,          files,      *registry, *browsers,
+        VantrelPlatform platform{loop,          files,      *registry, browsers,
                                  desktop,       http,       process,   programFolder,
                                  configuration, &autostart, true,      button.get()};
         VantrelForm form(platform);

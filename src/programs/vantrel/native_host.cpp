@@ -3,11 +3,14 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
 #include <nlohmann/json.hpp>
 
+#include "platform/extension/watch_server.h"
+#include "platform/posix/user_socket.h"
 #include "platform/qt/single_instance.h"
 #include "platform/webext/native_messaging.h"
 
@@ -22,9 +25,36 @@ using namespace std::chrono_literals;
 // The browser has written the message before it starts the host.
 constexpr auto kReadTimeout = 500ms;
 
-bool isButtonPress(const std::string& text) {
+enum class Request { Button, Watch, Other };
+
+Request requestOf(const std::string& text) {
     const auto message = nlohmann::json::parse(text, nullptr, false);
-    return message.is_object() && message.value("command", "") == "button";
+    if (!message.is_object()) return Request::Other;
+    if (message.value("command", "") == "button") return Request::Button;
+    if (message.value("type", "") == "watch") return Request::Watch;
+    return Request::Other;
+}
+
+// Relays the extension's messages to the running copy and its answers back, until either side
+// ends. The copy first hears which browser this is (the host's parent) and for whom it was
+// started, then the extension's own first message.
+int relayToRunningCopy(const std::string& watch, const std::string& caller) {
+    posix::UniqueFd copy;
+    try {
+        copy = posix::connectUserSocket(extension::watchSocketName());
+    } catch (const posix::UserSocketError&) {
+    }
+    if (!copy) return 1;  // no copy runs: the extension tries again later
+    const int flags = ::fcntl(copy.get(), F_GETFL);
+    ::fcntl(copy.get(), F_SETFL, flags & ~O_NONBLOCK);
+    const nlohmann::json host = {{"type", "host"}, {"browserPid", ::getppid()}, {"caller", caller}};
+    const std::string first =
+        webext::frameNativeMessage(host.dump()) + webext::frameNativeMessage(watch);
+    if (::send(copy.get(), first.data(), first.size(), MSG_NOSIGNAL) != ssize_t(first.size())) {
+        return 1;
+    }
+    webext::relayBothWays(STDIN_FILENO, STDOUT_FILENO, copy.get());
+    return 0;
 }
 
 // Starts `executable` without arguments in a session of its own, with no tie to the browser's
@@ -58,7 +88,10 @@ int runNativeHost(int argc, char** argv, const std::string& executable) {
     ::signal(SIGPIPE, SIG_IGN);
     const auto message =
         webext::readNativeMessage(STDIN_FILENO, webext::kMaxMessageFromHost, kReadTimeout);
-    if (message.result != webext::ReadResult::Message || !isButtonPress(message.text)) return 1;
+    if (message.result != webext::ReadResult::Message) return 1;
+    const Request request = requestOf(message.text);
+    if (request == Request::Watch) return relayToRunningCopy(message.text, argc > 1 ? argv[1] : "");
+    if (request != Request::Button) return 1;
 
     // The answer comes first: the browser waits for nothing the running copy does. A busy copy
     // may take longer than that to take the hand-over; it is never doubled by a new start.

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "platform/chromium/chromium_shell.h"
+#include "platform/extension/browser_watch.h"
 #include "platform/curl/curl_http_transport.h"
 #include "platform/posix/posix_file_system.h"
 #include "platform/posix/posix_program_process.h"
@@ -146,12 +147,12 @@ int runWatch(Args args) {
     vantrel::posix::PosixFileSystem files;
     vantrel::curl::CurlHttpTransport http(loop);
     vantrel::posix::PosixProgramProcess process;
-    vantrel::chromium::ChromiumShell browsers(
-        loop, vantrel::chromium::browserOptions(configuration, folder));
+    vantrel::extension::BrowserWatch browsers(
+        loop, vantrel::chromium::browserOptions(configuration, folder), std::cerr);
     vantrel::x11::HeadlessDesktop desktop(loop, std::cerr);
     desktop.setForegroundWindowSource([&] { return browsers.foregroundWindow(); });
     // Updates are the desktop program's: the watcher neither checks nor declines them.
-    vantrel::VantrelForm form({loop, files, registry, browsers, desktop, http, process, folder,
+    vantrel::VantrelForm form({loop, files, registry, browsers.shell(), desktop, http, process, folder,
                                configuration, nullptr, false});
     desktop.setHotKeyHandler([&](int id) { form.hotKeys.hotKeyMessage(id); });
     LogPrinter printer(form.killLog.ListViewLog);
@@ -172,7 +173,8 @@ int runWatch(Args args) {
 const Registration registration(
     "watch", {"watch [--attach ENDPOINT] [--lists DIR] [--registry DB]",
               "run the blocking engine against Chromium (started, or attached at ENDPOINT: "
-              "ws://..., host:port or a DevToolsActivePort file), printing each kill as a "
+              "ws://..., host:port or a DevToolsActivePort file; \"extension\": none) and "
+              "every browser whose Vantrel extension connects, printing each kill as a "
               "log row, until SIGINT or SIGTERM; lists and placeholders in DIR (default: the "
               "program's folder)",
               runWatch});

@@ -1,0 +1,202 @@
+// Vantrel's extension: the "Kill popup" button, and the browser's windows, tabs, navigations
+// and loads reported to the running Vantrel, which answers with what to cancel, close and
+// rewrite. The constants above this come from the program; the page script functions
+// (vantrelSnapshot, vantrelWrite) from page_scripts.js.
+
+if (typeof importScripts === 'function') importScripts('page_scripts.js');
+
+const api = globalThis.browser ?? globalThis.chrome;
+const IS_FIREFOX = api.runtime.getURL('').startsWith('moz-extension:');
+
+// --- The button: each press sends the program one message.
+
+function press() {
+  chrome.runtime.sendNativeMessage(HOST, { command: 'button' }, () => {
+    void chrome.runtime.lastError;
+  });
+}
+
+function addMenuItem() {
+  chrome.contextMenus.removeAll(() => {
+    chrome.contextMenus.create({ id: MENU_ID, title: MENU_TITLE, contexts: ['all'] },
+                               () => void chrome.runtime.lastError);
+  });
+}
+
+chrome.runtime.onInstalled.addListener(addMenuItem);
+chrome.runtime.onStartup.addListener(addMenuItem);
+chrome.action.onClicked.addListener(press);
+chrome.contextMenus.onClicked.addListener((info) => {
+  if (info.menuItemId === MENU_ID) press();
+});
+
+// --- Watching: one long-lived port to the host, which relays to the running Vantrel.
+
+const FIRST_RETRY_MS = 1000;
+const LAST_RETRY_MS = 60000;
+// A navigation Vantrel cancelled after the fact is taken back if it commits within this time.
+const CANCEL_KEEP_MS = 10000;
+
+let port = null;
+let watching = false;
+let retryMs = FIRST_RETRY_MS;
+let connectedAt = 0;
+let loads = 0;
+const cancelled = new Map();  // "tab/frame": the address Vantrel cancelled there
+
+function browserVersion() {
+  const found = navigator.userAgent.match(IS_FIREFOX ? /Firefox\/([\d.]+)/ : /Chrome\/([\d.]+)/);
+  return found ? found[1] : '';
+}
+
+function post(message) {
+  if (!port || !watching) return;
+  try {
+    port.postMessage(message);
+  } catch (e) {
+    // The port went; its disconnect handler connects again.
+  }
+}
+
+function connect() {
+  let opened;
+  try {
+    opened = api.runtime.connectNative(HOST);
+  } catch (e) {
+    retryLater();
+    return;
+  }
+  port = opened;
+  watching = false;
+  connectedAt = Date.now();
+  opened.onMessage.addListener(fromVantrel);
+  opened.onDisconnect.addListener(() => {
+    void api.runtime.lastError;
+    if (port !== opened) return;
+    port = null;
+    watching = false;
+    retryLater();
+  });
+  opened.postMessage({ type: 'watch', browser: IS_FIREFOX ? 'firefox' : 'chromium',
+                       version: browserVersion(), blocking: false });
+}
+
+function retryLater() {
+  // A port that stayed up for a while starts the waits again from the shortest.
+  if (connectedAt && Date.now() - connectedAt > LAST_RETRY_MS) retryMs = FIRST_RETRY_MS;
+  setTimeout(connect, retryMs);
+  retryMs = Math.min(retryMs * 2, LAST_RETRY_MS);
+}
+
+function fromVantrel(message) {
+  switch (message.type) {
+    case 'watching':
+      watching = true;
+      reportAll();
+      break;
+    case 'close':
+      api.tabs.remove(message.tab).catch(() => {});
+      break;
+    case 'cancel':
+      cancel(message.tab, message.frame, message.url);
+      break;
+    case 'write':
+      api.scripting.executeScript({
+        target: { tabId: message.tab, frameIds: [message.frame] },
+        func: vantrelWrite,
+        args: [message.ops, ENGINE_SRC_ATTRIBUTE, message.load],
+      }).catch(() => {});
+      break;
+  }
+}
+
+function reportWindow(window) {
+  post({ type: 'window', window: window.id, popup: window.type === 'popup' });
+}
+
+function reportTab(tab) {
+  post({ type: 'tab', tab: tab.id, window: tab.windowId, url: tab.pendingUrl || tab.url || '' });
+}
+
+// Everything open when the port connected, then the window in front.
+async function reportAll() {
+  const windows = await api.windows.getAll({ populate: true });
+  for (const window of windows) {
+    reportWindow(window);
+    for (const tab of window.tabs || []) {
+      reportTab(tab);
+      if (tab.active) post({ type: 'active', tab: tab.id, window: window.id });
+    }
+  }
+  const focused = windows.find((window) => window.focused);
+  if (focused) post({ type: 'focus', window: focused.id });
+}
+
+// The navigation already left: stop it in its frame, and if it commits all the same, take the
+// tab back (or close it when it has nothing to go back to).
+function cancel(tab, frame, url) {
+  const key = tab + '/' + frame;
+  cancelled.set(key, url);
+  setTimeout(() => { if (cancelled.get(key) === url) cancelled.delete(key); }, CANCEL_KEEP_MS);
+  api.scripting.executeScript({
+    target: { tabId: tab, frameIds: [frame] },
+    func: () => window.stop(),
+  }).catch(() => {});
+}
+
+function takeBack(tab, frame) {
+  if (frame !== 0) {
+    api.scripting.executeScript({
+      target: { tabId: tab, frameIds: [frame] },
+      func: () => location.replace('about:blank'),
+    }).catch(() => {});
+    return;
+  }
+  api.tabs.goBack(tab).catch(() => api.tabs.remove(tab).catch(() => {}));
+}
+
+api.windows.onCreated.addListener(reportWindow);
+api.windows.onRemoved.addListener((window) => post({ type: 'windowRemoved', window }));
+api.windows.onFocusChanged.addListener((window) => post({ type: 'focus', window }));
+api.tabs.onCreated.addListener(reportTab);
+api.tabs.onAttached.addListener((tab, info) =>
+  post({ type: 'tab', tab, window: info.newWindowId, url: '' }));
+api.tabs.onRemoved.addListener((tab) => post({ type: 'tabRemoved', tab }));
+api.tabs.onActivated.addListener((info) =>
+  post({ type: 'active', tab: info.tabId, window: info.windowId }));
+api.webNavigation.onCreatedNavigationTarget.addListener((d) =>
+  post({ type: 'opened', tab: d.tabId, source: d.sourceTabId, url: d.url }));
+api.webNavigation.onBeforeNavigate.addListener((d) => {
+  if (d.tabId < 0) return;
+  post({ type: 'navigate', tab: d.tabId, frame: d.frameId, url: d.url });
+});
+api.webNavigation.onCommitted.addListener((d) => {
+  const key = d.tabId + '/' + d.frameId;
+  if (cancelled.has(key)) {
+    const url = cancelled.get(key);
+    cancelled.delete(key);
+    if (d.url === url) {
+      takeBack(d.tabId, d.frameId);
+      return;
+    }
+  }
+  post({ type: 'committed', tab: d.tabId, frame: d.frameId, url: d.url });
+});
+api.webNavigation.onCompleted.addListener(async (d) => {
+  if (!watching || d.tabId < 0) return;
+  const load = ++loads;
+  let snapshot = null;
+  try {
+    const [done] = await api.scripting.executeScript({
+      target: { tabId: d.tabId, frameIds: [d.frameId] },
+      func: vantrelSnapshot,
+      args: [ENGINE_SRC_ATTRIBUTE, BODY_MARKUP_CAP, load],
+    });
+    snapshot = done && done.result ? done.result : null;
+  } catch (e) {
+    // A page the extension may not script (the browser's own pages): no document.
+  }
+  post({ type: 'complete', tab: d.tabId, frame: d.frameId, url: d.url, load, snapshot });
+});
+
+connect();

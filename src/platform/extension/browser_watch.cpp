@@ -1,0 +1,53 @@
+#include "platform/extension/browser_watch.h"
+
+#include <ostream>
+
+#include "platform/posix/user_socket.h"
+
+namespace vantrel::extension {
+
+BrowserWatch::BrowserWatch(EventLoop& loop, chromium::ChromiumOptions options, std::ostream& report)
+    : report_(report), extension_(loop, options.programFolder) {
+    std::vector<BrowserShell*> shells;
+    if (options.attach != kExtensionOnly) {
+        devTools_ = std::make_unique<chromium::ChromiumShell>(loop, std::move(options));
+        shells.push_back(devTools_.get());
+        extension_.setWatchedElsewhere(
+            [devTools = devTools_.get()](pid_t pid) { return pid == devTools->browserPid(); });
+    }
+    shells.push_back(&extension_);
+    composite_ = std::make_unique<CompositeBrowserShell>(std::move(shells));
+    extension_.setOnBrowsersChanged([this] { reportBrowsers(); });
+    try {
+        server_ = std::make_unique<WatchServer>(loop, extension_, watchSocketName());
+        if (!server_->listening())
+            report_ << "Vantrel: another copy watches through the extension\n";
+    } catch (const posix::UserSocketError& e) {
+        report_ << "Vantrel: cannot watch through the extension: " << e.what() << '\n';
+    }
+    report_.flush();
+}
+
+BrowserWatch::~BrowserWatch() {
+    extension_.setOnBrowsersChanged({});
+}
+
+WindowHandle BrowserWatch::foregroundWindow() {
+    if (devTools_) {
+        if (const WindowHandle front = devTools_->foregroundWindow()) return front;
+    }
+    return extension_.foregroundWindow(x11_.ownerPid(x11_.window()));
+}
+
+void BrowserWatch::reportBrowsers() {
+    report_ << "Vantrel: browsers watched through the extension:";
+    int watched = 0;
+    for (const auto& browser : extension_.browsers()) {
+        if (!browser.watched) continue;
+        report_ << (watched++ ? ", " : " ") << browser.name << " (process " << browser.pid << ")";
+    }
+    if (watched == 0) report_ << " none";
+    report_ << std::endl;
+}
+
+}  // namespace vantrel::extension
