@@ -43,6 +43,7 @@ let retryMs = FIRST_RETRY_MS;
 let connectedAt = 0;
 let loads = 0;
 const cancelled = new Map();  // "tab/frame": the address Vantrel cancelled there
+const committed = new Map();  // "tab/frame": the address it shows
 
 function browserVersion() {
   const found = navigator.userAgent.match(IS_FIREFOX ? /Firefox\/([\d.]+)/ : /Chrome\/([\d.]+)/);
@@ -132,10 +133,14 @@ async function reportAll() {
   if (focused) post({ type: 'focus', window: focused.id });
 }
 
-// The navigation already left: stop it in its frame, and if it commits all the same, take the
-// tab back (or close it when it has nothing to go back to).
+// The navigation already left: stop it in its frame, and if it commits all the same (or did
+// before the verdict came), take the tab back (or close it when it has nothing to go back to).
 function cancel(tab, frame, url) {
   const key = tab + '/' + frame;
+  if (committed.get(key) === url) {
+    takeBack(tab, frame);
+    return;
+  }
   cancelled.set(key, url);
   setTimeout(() => { if (cancelled.get(key) === url) cancelled.delete(key); }, CANCEL_KEEP_MS);
   api.scripting.executeScript({
@@ -161,7 +166,12 @@ api.windows.onFocusChanged.addListener((window) => post({ type: 'focus', window 
 api.tabs.onCreated.addListener(reportTab);
 api.tabs.onAttached.addListener((tab, info) =>
   post({ type: 'tab', tab, window: info.newWindowId, url: '' }));
-api.tabs.onRemoved.addListener((tab) => post({ type: 'tabRemoved', tab }));
+api.tabs.onRemoved.addListener((tab) => {
+  for (const key of committed.keys()) {
+    if (key.startsWith(tab + '/')) committed.delete(key);
+  }
+  post({ type: 'tabRemoved', tab });
+});
 api.tabs.onActivated.addListener((info) =>
   post({ type: 'active', tab: info.tabId, window: info.windowId }));
 api.webNavigation.onCreatedNavigationTarget.addListener((d) =>
@@ -172,6 +182,7 @@ api.webNavigation.onBeforeNavigate.addListener((d) => {
 });
 api.webNavigation.onCommitted.addListener((d) => {
   const key = d.tabId + '/' + d.frameId;
+  committed.set(key, d.url);
   if (cancelled.has(key)) {
     const url = cancelled.get(key);
     cancelled.delete(key);

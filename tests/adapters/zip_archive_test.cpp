@@ -76,7 +76,7 @@ TEST(ZipArchive, TheExtensionsPackageHoldsTheFolderFiles) {
         .registerButton({"Kill popup", "Kill popup", "Run Script", true});
 
     const auto packed = readArchive(extensionPackage(dir.path()));
-    EXPECT_EQ(packed.size(), 6u);  // the manifest, the script and four icons
+    EXPECT_EQ(packed.size(), 7u);  // the manifest, the two scripts and four icons
     for (const auto& [name, data] : packed) {
         EXPECT_EQ(data, readAll(extensionFolder(dir.path()) + name)) << name;
     }

@@ -30,9 +30,11 @@ inline std::string readFile(const std::string& path) {
 // A browser of the test's own: a DevTools port for the watcher, the pipe for the test.
 class TestBrowser {
   public:
-    TestBrowser(const TempDir& dir, bool headless) {
+    TestBrowser(const TempDir& dir, bool headless, const std::vector<std::string>& extraArguments = {}) {
         auto options = browserOptions(dir, headless);
         options.launch.extraArguments.push_back("--remote-debugging-port=0");
+        options.launch.extraArguments.insert(options.launch.extraArguments.end(),
+                                             extraArguments.begin(), extraArguments.end());
         auto process = std::make_unique<vantrel::chromium::ChromiumProcess>(options.launch);
         process_ = process.get();
         connection_ = std::make_unique<vantrel::chromium::CdpConnection>(std::move(process));
@@ -46,6 +48,7 @@ class TestBrowser {
     ~TestBrowser() { connection_->close(); }
 
     vantrel::chromium::CdpConnection& connection() { return *connection_; }
+    pid_t pid() const { return process_->pid(); }
     const std::string& portFile() const { return portFile_; }
     void kill() { process_->kill(); }
     // The addresses of the page targets.
