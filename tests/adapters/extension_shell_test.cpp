@@ -202,6 +202,8 @@ TEST_F(ExtensionWatch, EveryBrowserJoinsTheCollectionAndOneThatEndsTakesOnlyItsO
 }
 
 TEST_F(ExtensionWatch, ABrowserWatchedOverTheDevToolsProtocolIsDeclined) {
+    int changes = 0;
+    shell.setOnBrowsersChanged([&] { ++changes; });
     shell.setWatchedElsewhere([](pid_t pid) { return pid == kChromePid; });
     connect(2, kChromePid, "http://mail.example/");
     EXPECT_EQ(sentOf(2, "declined").size(), 1u);
@@ -209,6 +211,10 @@ TEST_F(ExtensionWatch, ABrowserWatchedOverTheDevToolsProtocolIsDeclined) {
     EXPECT_EQ(collectionSize(), 0);
     ASSERT_EQ(shell.browsers().size(), 1u);
     EXPECT_FALSE(shell.browsers()[0].watched);
+    EXPECT_EQ(changes, 1);
+    // Nothing it reports is taken.
+    send(2, {{"type", "tab"}, {"tab", 11}, {"window", 1}, {"url", "http://b.example/"}});
+    EXPECT_EQ(collectionSize(), 0);
 }
 
 TEST_F(ExtensionWatch, TheForegroundIsTheActiveTabOfTheFocusedWindowOfTheBrowserInFront) {

@@ -40,14 +40,21 @@ WindowHandle BrowserWatch::foregroundWindow() {
 }
 
 void BrowserWatch::reportBrowsers() {
+    const auto browsers = extension_.browsers();
     report_ << "Vantrel: browsers watched through the extension:";
     int watched = 0;
-    for (const auto& browser : extension_.browsers()) {
+    for (const auto& browser : browsers) {
         if (!browser.watched) continue;
         report_ << (watched++ ? ", " : " ") << browser.name << " (process " << browser.pid << ")";
     }
     if (watched == 0) report_ << " none";
-    report_ << std::endl;
+    report_ << '\n';
+    for (const auto& browser : browsers) {
+        if (browser.watched) continue;
+        report_ << "Vantrel: " << browser.name << " (process " << browser.pid
+                << ") is watched over the DevTools protocol, not through its extension\n";
+    }
+    report_.flush();
 }
 
 }  // namespace vantrel::extension

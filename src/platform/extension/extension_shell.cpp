@@ -129,6 +129,7 @@ void ExtensionShell::answerWatch(Browser& browser, const BrowserMessage& message
     browser.about.name = message.browser + (message.version.empty() ? "" : " " + message.version);
     if (watchedElsewhere_ && browser.about.pid != 0 && watchedElsewhere_(browser.about.pid)) {
         browser.send(declinedMessage("watched over the DevTools protocol"));
+        if (onChanged_) onChanged_();
         return;
     }
     browser.about.watched = true;

@@ -53,7 +53,7 @@ class ExtensionShell : public BrowserShell {
     void setWatchedElsewhere(std::function<bool(pid_t)> test) {
         watchedElsewhere_ = std::move(test);
     }
-    // Runs whenever a browser starts or stops being watched.
+    // Runs whenever a browser starts or stops being watched, or is declined.
     void setOnBrowsersChanged(std::function<void()> handler) { onChanged_ = std::move(handler); }
     std::vector<ConnectedBrowser> browsers() const;
     std::uint64_t refusedMessages() const { return refused_; }
