@@ -1,9 +1,10 @@
 #include "engine/anchored_fragments.h"
 
+#include <algorithm>
+#include <cstring>
 #include <stdexcept>
 #include <string>
 
-#include "common/text.h"
 #include "engine/byte_block.h"
 
 namespace vantrel {
@@ -11,6 +12,20 @@ namespace {
 
 ByteBlock loadFolded(const char* at) {
     return loadBlock(at) | static_cast<uint8_t>(0x20);
+}
+
+// ASCII letters in upper case, every other byte as it is.
+ByteBlock upperCase(ByteBlock bytes) {
+    const auto lower = ByteBlock(ByteBlock(bytes - static_cast<uint8_t>('a')) < 26);
+    return bytes ^ (lower & static_cast<uint8_t>(0x20));
+}
+
+// The sixteen bytes of `text` from `start`, zeros past its end.
+ByteBlock textBlock(std::string_view text, size_t start) {
+    if (start + kBlockBytes <= text.size()) return loadBlock(text.data() + start);
+    uint8_t bytes[kBlockBytes] = {};
+    std::memcpy(bytes, text.data() + start, text.size() - start);
+    return loadBlock(bytes);
 }
 
 }  // namespace
@@ -23,14 +38,26 @@ AnchoredFragments::AnchoredFragments(std::span<const std::string_view> fragments
         anchors_.push_back({ByteBlock{} | static_cast<uint8_t>(anchor[0] | 0x20),
                             ByteBlock{} | static_cast<uint8_t>(anchor[1] | 0x20)});
     }
-    candidates_.resize(anchors.size());
+    groups_.resize(anchors.size());
     for (std::string_view fragment : fragments) {
+        if (fragment.size() > kBlockBytes)
+            throw std::logic_error("fragment longer than a block: " + std::string(fragment));
         size_t anchor = 0;
         while (anchor < anchors.size() && fragment.find(anchors[anchor]) == std::string_view::npos)
             ++anchor;
         if (anchor == anchors.size())
             throw std::logic_error("fragment without an anchor: " + std::string(fragment));
-        candidates_[anchor].push_back({fragment, fragment.find(anchors[anchor])});
+        const size_t offset = fragment.find(anchors[anchor]);
+        std::vector<Group>& groups = groups_[anchor];
+        auto group = std::find_if(groups.begin(), groups.end(),
+                                  [&](const Group& g) { return g.offset == offset; });
+        if (group == groups.end()) group = groups.insert(groups.end(), Group{offset, {}});
+        Fragment compared{{}, {}, fragment.size()};
+        for (size_t k = 0; k < fragment.size(); ++k) {
+            compared.bytes[k] = static_cast<uint8_t>(fragment[k]);
+            compared.mask[k] = 0xFF;
+        }
+        group->fragments.push_back(compared);
     }
 }
 
@@ -53,35 +80,43 @@ bool AnchoredFragments::anyIn(std::string_view text) const {
 }
 
 // The pairs that start in the block read at `block` (the text's bytes from `base` on), but for
-// the first `skip`.
+// the first `skip`. Most blocks hold no anchor.
 bool AnchoredFragments::anchoredIn(std::string_view text, const char* block, size_t base,
                                    size_t skip) const {
     const ByteBlock first = loadFolded(block);
     const ByteBlock second = loadFolded(block + 1);
-    ByteBlock hits{};
+    ByteBlock any{};
     for (const auto& anchor : anchors_)
-        hits |= ByteBlock((first == anchor[0]) & (second == anchor[1]));
-    SetBytes set(hits);
-    set.dropBefore(skip);
-    for (; !set.empty(); set.dropFirst()) {
-        const size_t at = base + set.first();
-        if (at + 1 < text.size() && fragmentAt(text, at)) return true;
+        any |= ByteBlock((first == anchor[0]) & (second == anchor[1]));
+    SetBytes anyHit(any);
+    anyHit.dropBefore(skip);
+    return !anyHit.empty() && fragmentsIn(text, first, second, base, skip);
+}
+
+// As anchoredIn, for a block with an anchor: each anchor's hits lead to its own fragments only.
+bool AnchoredFragments::fragmentsIn(std::string_view text, ByteBlock first, ByteBlock second,
+                                    size_t base, size_t skip) const {
+    for (size_t a = 0; a < anchors_.size(); ++a) {
+        SetBytes set(ByteBlock((first == anchors_[a][0]) & (second == anchors_[a][1])));
+        for (set.dropBefore(skip); !set.empty(); set.dropFirst()) {
+            const size_t at = base + set.first();
+            if (at + 1 < text.size() && fragmentAt(groups_[a], text, at)) return true;
+        }
     }
     return false;
 }
 
-// Any fragment whose anchor lies on the two bytes at `pair`.
-bool AnchoredFragments::fragmentAt(std::string_view text, size_t pair) const {
-    const auto first = static_cast<uint8_t>(text[pair] | 0x20);
-    const auto second = static_cast<uint8_t>(text[pair + 1] | 0x20);
-    for (size_t a = 0; a < anchors_.size(); ++a) {
-        if (anchors_[a][0][0] != first || anchors_[a][1][0] != second) continue;
-        for (const Candidate& c : candidates_[a]) {
-            if (c.offset > pair || pair - c.offset + c.fragment.size() > text.size()) continue;
-            const char* at = text.data() + pair - c.offset;
-            size_t k = 0;
-            while (k < c.fragment.size() && upperAscii(at[k]) == c.fragment[k]) ++k;
-            if (k == c.fragment.size()) return true;
+// Any of `groups`' fragments whose anchor lies on the two bytes at `pair`.
+bool AnchoredFragments::fragmentAt(const std::vector<Group>& groups, std::string_view text,
+                                   size_t pair) const {
+    for (const Group& group : groups) {
+        if (group.offset > pair) continue;
+        const size_t start = pair - group.offset;
+        const ByteBlock window = upperCase(textBlock(text, start));
+        for (const Fragment& f : group.fragments) {
+            if (start + f.length <= text.size() &&
+                SetBytes(ByteBlock(window != f.bytes) & f.mask).empty())
+                return true;
         }
     }
     return false;

@@ -51,6 +51,8 @@ TEST(AnchoredFragments, RejectsTablesItCannotSearch) {
     EXPECT_THROW(AnchoredFragments(noAnchor, kAnchors), std::logic_error);
     constexpr std::string_view notAPair[] = {"AD", "P"};
     EXPECT_THROW(AnchoredFragments(kFragments, notAPair), std::logic_error);
+    constexpr std::string_view tooLong[] = {"ADVERTISEMENT-BOX"};
+    EXPECT_THROW(AnchoredFragments(tooLong, kAnchors), std::logic_error);
 }
 
 }  // namespace
