@@ -59,6 +59,8 @@ TEST_F(UrlClassifierTest, WithoutHttpNothingIsAHit) {
     EXPECT_FALSE(banned(""));
     EXPECT_FALSE(banned("example.com"));
     EXPECT_TRUE(banned("ftp://example.com/?next=hTTp"));  // "http" anywhere counts
+    EXPECT_FALSE(banned("htt"));
+    EXPECT_FALSE(banned("HTTX://example.com/ads/"));
 }
 
 TEST_F(UrlClassifierTest, BlacklistedDomainMatchesAnywhere) {
