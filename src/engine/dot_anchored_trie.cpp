@@ -150,11 +150,7 @@ uint32_t DotAnchoredTrie::child(uint32_t node, const Header& h, uint8_t c) const
 
 bool DotAnchoredTrie::anyIn(std::string_view text, const std::vector<uint32_t>& counts) const {
     if (nodes_.empty()) return false;
-    for (size_t dot = text.find('.'); dot != std::string_view::npos;
-         dot = text.find('.', dot + 1)) {
-        if (matchesAtDot(text, dot, counts)) return true;
-    }
-    return false;
+    return anyPlaceOf(text, '.', [&](size_t dot) { return matchesAtDot(text, dot, counts); });
 }
 
 // Forward from the dot along the part after a pattern's last dot, turning back wherever one ends.
