@@ -19,6 +19,10 @@ constexpr char kTurn = 't';
 // An edge longer than a label can say is split in two.
 constexpr uint32_t kMaxLabel = UINT16_MAX;
 
+// Up to this many children, a node lists their first bytes (one block to compare) and places; a
+// node with more has a full row of places by byte class.
+constexpr uint32_t kListedChildren = kBlockBytes;
+
 uint8_t folded(char c) {
     return static_cast<uint8_t>(upperAscii(c));
 }
@@ -41,8 +45,8 @@ void store32(uint8_t* at, uint32_t value) {
 class DotAnchoredTrie::Builder {
   public:
     Builder(const std::vector<std::pair<std::string_view, uint32_t>>& keys,
-            std::vector<uint8_t>& nodes)
-        : keys_(keys), nodes_(nodes) {}
+            const std::array<uint8_t, 256>& byteClass, size_t classes, std::vector<uint8_t>& nodes)
+        : keys_(keys), byteClass_(byteClass), classes_(classes), nodes_(nodes) {}
 
     // The node for keys [first, last), which share their first `depth` bytes; the label of the
     // edge into it is the first key's bytes [labelBegin, depth).
@@ -73,16 +77,21 @@ class DotAnchoredTrie::Builder {
         const std::string_view key = keys_[first].first;
         nodes_.resize(node + sizeof(Header));
         nodes_.insert(nodes_.end(), key.begin() + labelBegin, key.begin() + depth);
-        for (size_t g = groupsBegin; g < groups_.size(); ++g)
-            nodes_.push_back(static_cast<uint8_t>(keys_[groups_[g].first].first[depth]));
+        const bool listed = header.children <= kListedChildren;
+        if (listed) {
+            for (size_t g = groupsBegin; g < groups_.size(); ++g)
+                nodes_.push_back(firstByte(g, depth));
+        }
         const size_t places = nodes_.size();
-        nodes_.resize(places + size_t(header.children) * sizeof(uint32_t));
+        const size_t slots = listed ? header.children : classes_;
+        nodes_.resize(places + slots * sizeof(uint32_t), 0xFF);  // kNone in every slot
 
         if (turn) header.value = write(turn->first, turn->last, depth + 1, turn->end);
         for (size_t g = groupsBegin; g < groups_.size(); ++g) {
+            const size_t slot = listed ? g - groupsBegin : byteClass_[firstByte(g, depth)];
             const Group group = groups_[g];
             const uint32_t place = write(group.first, group.last, depth + 1, group.end);
-            store32(nodes_.data() + places + (g - groupsBegin) * sizeof(uint32_t), place);
+            store32(nodes_.data() + places + slot * sizeof(uint32_t), place);
         }
         groups_.resize(groupsBegin);
         std::memcpy(nodes_.data() + node, &header, sizeof header);
@@ -94,7 +103,13 @@ class DotAnchoredTrie::Builder {
         uint32_t first, last, end;
     };
 
+    uint8_t firstByte(size_t group, uint32_t depth) const {
+        return static_cast<uint8_t>(keys_[groups_[group].first].first[depth]);
+    }
+
     const std::vector<std::pair<std::string_view, uint32_t>>& keys_;
+    const std::array<uint8_t, 256>& byteClass_;
+    size_t classes_;
     std::vector<uint8_t>& nodes_;
     std::vector<Group> groups_;  // of the nodes being written, their children in turn
 };
@@ -119,15 +134,24 @@ void DotAnchoredTrie::build(const std::vector<std::pair<std::string_view, uint32
     }
     std::sort(keys.begin(), keys.end());
 
+    // Class 0: the bytes that no key holds.
+    std::array<bool, 256> used{};
+    for (const auto& key : keys) {
+        for (char c : key.first) {
+            if (c != kTurn) used[static_cast<uint8_t>(c)] = true;
+        }
+    }
+    size_t classes = 1;
+    for (size_t b = 0; b < 256; ++b) {
+        if (used[b]) byteClass_[b] = static_cast<uint8_t>(classes++);
+    }
+
     nodes_.reserve(bytes + keys.size() * (sizeof(Header) + 5));
-    Builder(keys, nodes_).write(0, static_cast<uint32_t>(keys.size()), 0, 0);
+    Builder(keys, byteClass_, classes, nodes_).write(0, static_cast<uint32_t>(keys.size()), 0, 0);
     nodes_.resize(nodes_.size() + kBlockBytes);
     nodes_.shrink_to_fit();
-    rootChild_.fill(kNone);
     const Header root = header(kRoot);
-    const uint8_t* firstBytes = label(kRoot);
-    for (uint32_t k = 0; k < root.children; ++k)
-        rootChild_[firstBytes[k]] = load32(firstBytes + root.children + k * sizeof(uint32_t));
+    for (size_t b = 0; b < 256; ++b) rootChild_[b] = child(kRoot, root, static_cast<uint8_t>(b));
 }
 
 DotAnchoredTrie::Header DotAnchoredTrie::header(uint32_t node) const {
@@ -136,16 +160,14 @@ DotAnchoredTrie::Header DotAnchoredTrie::header(uint32_t node) const {
     return h;
 }
 
-// The children's first bytes are compared sixteen at a time; nodes_ is padded for the last.
+// A row is read at the byte's class. A list's first bytes are compared in one block; nodes_ is
+// padded for it.
 uint32_t DotAnchoredTrie::child(uint32_t node, const Header& h, uint8_t c) const {
-    const uint8_t* firstBytes = label(node) + h.labelLength;
-    for (uint32_t s = 0; s < h.children; s += kBlockBytes) {
-        const SetBytes equal(ByteBlock(loadBlock(firstBytes + s) == c));
-        if (equal.empty()) continue;
-        const auto k = s + uint32_t(equal.first());
-        return k < h.children ? load32(firstBytes + h.children + k * sizeof(uint32_t)) : kNone;
-    }
-    return kNone;
+    const uint8_t* table = label(node) + h.labelLength;
+    if (h.children > kListedChildren) return load32(table + byteClass_[c] * sizeof(uint32_t));
+    const SetBytes equal(ByteBlock(loadBlock(table) == c));
+    if (equal.empty() || equal.first() >= h.children) return kNone;
+    return load32(table + h.children + equal.first() * sizeof(uint32_t));
 }
 
 bool DotAnchoredTrie::anyIn(std::string_view text, const std::vector<uint32_t>& counts) const {

@@ -31,8 +31,8 @@ class DotAnchoredTrie {
     bool anyIn(std::string_view text, const std::vector<uint32_t>& counts) const;
 
   private:
-    // The start of a node in nodes_; its label follows, then the children's first bytes, then
-    // the children's places (4 bytes each).
+    // The start of a node in nodes_; its label follows, then its children: their first bytes and
+    // places (4 bytes each), or for a node with many children their places by byte class.
     struct Header {
         // Before the turn: the place of the node that turns back from here, or kNone. From the
         // turn on: the pattern that ends here, or kNone.
@@ -50,7 +50,8 @@ class DotAnchoredTrie {
                        const std::vector<uint32_t>& counts) const;
 
     std::vector<uint8_t> nodes_;             // the root first; padded for block reads
-    std::array<uint32_t, 256> rootChild_{};  // every dot starts here: a full row
+    std::array<uint8_t, 256> byteClass_{};   // the columns of a node's full row of children
+    std::array<uint32_t, 256> rootChild_{};  // every dot starts here: a row by byte
 };
 
 }  // namespace vantrel
