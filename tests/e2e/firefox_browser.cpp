@@ -34,6 +34,7 @@ constexpr int kPageLoadMs = 60000;
 constexpr Millis kCommandLimit = 90s;  // beyond Firefox's own page-load limit
 constexpr Millis kPromptLimit = 30s;
 constexpr Millis kQuitLimit = 20s;
+constexpr Millis kGoneLimit = 5s;  // for killed processes to be gone
 
 // Polls `done` until it holds or `limit` passes; for states only a question can tell.
 bool eventually(const std::function<bool()>& done, Millis limit) {
@@ -329,7 +330,7 @@ void FirefoxBrowser::stop() {
     // The content processes and the hosts the browser started are in its group.
     ::kill(-pid_, SIGKILL);
     ::waitpid(pid_, nullptr, 0);
-    eventually([&] { return ::kill(-pid_, 0) != 0 && errno == ESRCH; }, kQuitLimit);
+    eventually([&] { return ::kill(-pid_, 0) != 0 && errno == ESRCH; }, kGoneLimit);
     pid_ = -1;
 }
 

@@ -1,11 +1,13 @@
-// Vantrel's extension in a fresh Firefox ESR profile, installed the way README tells a user to:
-// the program writes browser-extension.xpi, the user opens it in Firefox and presses "Add".
+// Firefox ESR under the tests' control, and Vantrel's extension in a fresh profile installed the
+// way README tells a user to: the program writes browser-extension.xpi, the user opens it in
+// Firefox and presses "Add".
 
 #include <gtest/gtest.h>
 
 #include "firefox_browser.h"
 #include "platform/posix/posix_file_system.h"
 #include "platform/webext/browser_extension.h"
+#include "test_browser.h"
 #include "tests/adapters/temp_dir.h"
 #include "x_desktop.h"
 
@@ -49,6 +51,38 @@ TEST(FirefoxExtension, InstalledFromThePackedFileItIsEnabledAndStaysAfterARestar
     ASSERT_TRUE(again.has_value());
     EXPECT_TRUE(again->active);
     EXPECT_EQ(firefox.toolbarButton(kFirefoxExtensionId), "Kill popup");
+}
+
+// What the browser tests need of the driver: a page loaded, a script's value, a user's click on
+// a link, and the windows it opened with their kind.
+TEST(FirefoxBrowser, AClickOnALinkOpensThePopUpWindowThePageAsksFor) {
+    if (!FirefoxBrowser::installed()) GTEST_SKIP() << "firefox-esr is not installed";
+    chromium_test::XDesktop desktop;
+    ASSERT_TRUE(desktop.ready());
+    chromium_test::HttpServer server;
+    server.page("/", R"(<title>Opener</title>
+        <a id="open" href="#" onclick="window.open('/popup', 'p', 'width=300,height=200');
+                                       return false;">open</a>)");
+    server.page("/popup", "<title>Pop-up</title>pop-up");
+    TempDir dir;
+    FirefoxBrowser firefox({dir.path() + "home", dir.path() + "profile", {}});
+    ASSERT_TRUE(firefox.ready()) << firefox.error();
+
+    // Named hosts reach the local server too.
+    firefox.navigate(server.url("opener.test", "/"));
+    EXPECT_EQ(firefox.evaluate("return document.title;"), "Opener");
+    ASSERT_EQ(firefox.windows().size(), 1u);
+    firefox.click("#open");
+    std::vector<firefox_test::BrowserWindow> windows;
+    EXPECT_TRUE(chromium_test::eventually([&] {
+        windows = firefox.windows();
+        return windows.size() == 2 && !windows[1].tabs.empty() &&
+               windows[1].tabs[0].ends_with("/popup");
+    })) << windows.size();
+    ASSERT_EQ(windows.size(), 2u);
+    EXPECT_FALSE(windows[0].popup);
+    EXPECT_TRUE(windows[1].popup);
+    EXPECT_TRUE(server.requested("/popup"));
 }
 
 }  // namespace
