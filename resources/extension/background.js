@@ -7,6 +7,9 @@ if (typeof importScripts === 'function') importScripts('page_scripts.js');
 
 const api = globalThis.browser ?? globalThis.chrome;
 const IS_FIREFOX = api.runtime.getURL('').startsWith('moz-extension:');
+// Firefox lets the extension hold a document request until Vantrel has answered; Chromium
+// browsers only tell of a navigation that has already left.
+const BLOCKING = IS_FIREFOX;
 
 // --- The button: each press sends the program one message.
 
@@ -36,6 +39,8 @@ const FIRST_RETRY_MS = 1000;
 const LAST_RETRY_MS = 60000;
 // A navigation Vantrel cancelled after the fact is taken back if it commits within this time.
 const CANCEL_KEEP_MS = 10000;
+// The longest a request waits for Vantrel's verdict; then it goes on.
+const VERDICT_WAIT_MS = 1000;
 
 let port = null;
 let watching = false;
@@ -44,6 +49,7 @@ let connectedAt = 0;
 let loads = 0;
 const cancelled = new Map();  // "tab/frame": the address Vantrel cancelled there
 const committed = new Map();  // "tab/frame": the address it shows
+const verdicts = new Map();   // request id: what to do with Vantrel's verdict on it
 
 function browserVersion() {
   const found = navigator.userAgent.match(IS_FIREFOX ? /Firefox\/([\d.]+)/ : /Chrome\/([\d.]+)/);
@@ -76,10 +82,12 @@ function connect() {
     if (port !== opened) return;
     port = null;
     watching = false;
+    // Requests waiting for a verdict go on.
+    for (const decide of verdicts.values()) decide(false);
     retryLater();
   });
   opened.postMessage({ type: 'watch', browser: IS_FIREFOX ? 'firefox' : 'chromium',
-                       version: browserVersion(), blocking: false });
+                       version: browserVersion(), blocking: BLOCKING });
 }
 
 function retryLater() {
@@ -95,6 +103,11 @@ function fromVantrel(message) {
       watching = true;
       reportAll();
       break;
+    case 'verdict': {
+      const decide = verdicts.get(message.request);
+      if (decide) decide(message.cancel);
+      break;
+    }
     case 'close':
       api.tabs.remove(message.tab).catch(() => {});
       break;
@@ -177,7 +190,7 @@ api.tabs.onActivated.addListener((info) =>
 api.webNavigation.onCreatedNavigationTarget.addListener((d) =>
   post({ type: 'opened', tab: d.tabId, source: d.sourceTabId, url: d.url }));
 api.webNavigation.onBeforeNavigate.addListener((d) => {
-  if (d.tabId < 0) return;
+  if (BLOCKING || d.tabId < 0) return;
   post({ type: 'navigate', tab: d.tabId, frame: d.frameId, url: d.url });
 });
 api.webNavigation.onCommitted.addListener((d) => {
@@ -209,5 +222,27 @@ api.webNavigation.onCompleted.addListener(async (d) => {
   }
   post({ type: 'complete', tab: d.tabId, frame: d.frameId, url: d.url, load, snapshot });
 });
+
+// Asks Vantrel about every document request of a tab and holds it until the verdict comes, at
+// most VERDICT_WAIT_MS.
+function holdForVerdict(d) {
+  if (!watching || d.tabId < 0) return {};
+  const request = String(d.requestId);
+  return new Promise((resolve) => {
+    const decide = (cancel) => {
+      clearTimeout(timer);
+      verdicts.delete(request);
+      resolve(cancel ? { cancel: true } : {});
+    };
+    const timer = setTimeout(() => decide(false), VERDICT_WAIT_MS);
+    verdicts.set(request, decide);
+    post({ type: 'navigate', tab: d.tabId, frame: d.frameId, url: d.url, request });
+  });
+}
+
+if (BLOCKING) {
+  api.webRequest.onBeforeRequest.addListener(
+    holdForVerdict, { urls: ['<all_urls>'], types: ['main_frame', 'sub_frame'] }, ['blocking']);
+}
 
 connect();

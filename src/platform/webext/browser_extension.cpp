@@ -113,8 +113,11 @@ std::string extensionManifest(const ToolbarButton& button) {
         // background scripts.
         {"background",
          {{"service_worker", "background.js"}, {"scripts", {"page_scripts.js", "background.js"}}}},
+        // Firefox holds document requests for the verdict (webRequestBlocking); Chromium
+        // browsers give ordinary extensions no blocking listener and ignore it.
         {"permissions",
-         {"nativeMessaging", "contextMenus", "tabs", "webNavigation", "scripting"}},
+         {"nativeMessaging", "contextMenus", "tabs", "webNavigation", "scripting", "webRequest",
+          "webRequestBlocking"}},
         {"host_permissions", {"<all_urls>"}},
         {"browser_specific_settings",
          {{"gecko", {{"id", kFirefoxExtensionId}, {"strict_min_version", "121.0"}}}}},

@@ -1,0 +1,86 @@
+// Firefox ESR watched through the extension: `vantrelctl watch` with no DevTools endpoint
+// ("extension"), the extension installed from its packed file as a user does, its host (the
+// desktop program) found under the test's HOME. Firefox holds each document request until
+// Vantrel's verdict has come.
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+
+#include "firefox_browser.h"
+#include "platform/posix/posix_file_system.h"
+#include "platform/sqlite/sqlite_registry.h"
+#include "platform/webext/browser_extension.h"
+#include "settings/settings_store.h"
+#include "test_browser.h"
+#include "tests/adapters/scoped_env.h"
+#include "watch_process.h"
+#include "x_desktop.h"
+
+using namespace chromium_test;
+using firefox_test::FirefoxBrowser;
+
+namespace {
+
+TEST(FirefoxWatch, AnAdLinkIsCancelledBeforeItsRequestLeavesAndAPopUpIsClosed) {
+    if (!FirefoxBrowser::installed()) GTEST_SKIP() << "firefox-esr is not installed";
+    XDesktop desktop;
+    ASSERT_TRUE(desktop.ready());
+    TempDir dir;
+    const std::string runtime = dir.path() + "run";
+    ::mkdir(runtime.c_str(), 0700);
+    ScopedEnv runtimeDir("XDG_RUNTIME_DIR", runtime.c_str());
+    HttpServer server;
+    const std::string front = server.url("127.0.0.1", "/");
+    server.page("/",
+                "<a id=ad href='/ads/offer' style='display:block;height:40px'>offer</a>"
+                "<button id=pop style='display:block;width:200px;height:40px' "
+                "onclick=\"window.open('" +
+                    server.url("127.0.0.1", "/window") +
+                    "', 'w', 'width=300,height=200')\">pop</button>");
+    server.page("/window", "a pop-up");
+    server.page("/ads/offer", "an advertisement");
+
+    const std::string lists = dir.path() + "lists/";
+    const std::string registry = dir.path() + "registry.db";
+    std::filesystem::create_directory(lists);
+    vantrel::sqlite::SqliteRegistry(registry).writeValue(vantrel::SettingsStore::kKey, "vtr_server",
+                                                         server.url("127.0.0.1", ""));
+    WatchProcess watch({"--attach", "extension", "--lists", lists, "--registry", registry});
+    ASSERT_TRUE(watch.waitForError("connected\n")) << watch.err;
+
+    // The program's extension and the host manifest Firefox reads under HOME.
+    const std::string home = dir.path() + "home/";
+    std::filesystem::create_directories(home + ".mozilla");
+    vantrel::posix::PosixFileSystem files;
+    vantrel::webext::BrowserExtension(files, dir.path(), VANTREL_PATH,
+                                      vantrel::webext::hostFolders(dir.path() + "config", home, ""))
+        .registerButton({"Kill popup", "Kill popup", "Vantrel", true});
+    FirefoxBrowser firefox({home, dir.path() + "profile", {{"XDG_RUNTIME_DIR", runtime}}});
+    ASSERT_TRUE(firefox.ready()) << firefox.error();
+    ASSERT_TRUE(firefox.installFromFile(vantrel::webext::extensionPackage(dir.path()),
+                                        vantrel::webext::kFirefoxExtensionId))
+        << firefox.error();
+    ASSERT_TRUE(watch.waitFor(
+        [&] { return watch.err.find("through the extension: firefox") != std::string::npos; },
+        std::chrono::seconds(30)))
+        << watch.err;
+
+    firefox.navigate(front);
+    firefox.click("#ad");
+    ASSERT_TRUE(watch.waitForRows(1)) << watch.err;
+    EXPECT_EQ(watch.rows()[0].substr(watch.rows()[0].find('\t') + 1),
+              server.url("127.0.0.1", "/ads/offer"));
+    EXPECT_FALSE(server.requested("/ads/offer"));
+    EXPECT_EQ(firefox.evaluate("return location.href;"), front);
+
+    firefox.click("#pop");
+    ASSERT_TRUE(watch.waitForRows(2)) << watch.err;
+    EXPECT_EQ(watch.rows()[1].substr(watch.rows()[1].find('\t') + 1),
+              server.url("127.0.0.1", "/window"));
+    EXPECT_TRUE(eventually([&] { return firefox.windows().size() == 1; }));
+    EXPECT_EQ(watch.stop(SIGTERM), 0) << watch.err;
+}
+
+}  // namespace
