@@ -1,6 +1,7 @@
 #include "platform/webext/zip_archive.h"
 
-#include <array>
+#include <zlib.h>
+
 #include <cstdint>
 
 #include "common/error.h"
@@ -17,19 +18,8 @@ constexpr std::uint16_t kMadeOnUnix = (3 << 8) | kVersion;
 constexpr std::uint16_t kDate = (0 << 9) | (1 << 5) | 1;  // 1980-01-01, the format's first day
 constexpr std::uint32_t kFileMode = 0100644u << 16;       // a regular file, rw-r--r--
 
-std::uint32_t crc32(const std::string& data) {
-    static const auto table = [] {
-        std::array<std::uint32_t, 256> t{};
-        for (std::uint32_t n = 0; n < 256; ++n) {
-            std::uint32_t c = n;
-            for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-            t[n] = c;
-        }
-        return t;
-    }();
-    std::uint32_t crc = 0xFFFFFFFFu;
-    for (const unsigned char byte : data) crc = table[(crc ^ byte) & 0xFF] ^ (crc >> 8);
-    return crc ^ 0xFFFFFFFFu;
+std::uint32_t checksum(const std::string& data) {
+    return std::uint32_t(::crc32_z(0, reinterpret_cast<const Bytef*>(data.data()), data.size()));
 }
 
 // Little-endian fields, as the format has them.
@@ -68,7 +58,7 @@ std::string zipArchive(const std::vector<ArchiveEntry>& entries) {
         if (entry.name.size() >= 0xFFFF || entry.data.size() >= kLimit) {
             throw Error("The file " + entry.name + " is too large for a ZIP archive");
         }
-        const std::uint32_t crc = crc32(entry.data);
+        const std::uint32_t crc = checksum(entry.data);
         const auto offset = std::uint32_t(archive.size());
         put32(archive, kLocalHeader);
         putCommon(archive, entry, crc);
