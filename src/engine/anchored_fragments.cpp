@@ -39,6 +39,11 @@ AnchoredFragments::AnchoredFragments(std::span<const std::string_view> fragments
                             ByteBlock{} | static_cast<uint8_t>(anchor[1] | 0x20)});
     }
     groups_.resize(anchors.size());
+    search_ = []<size_t... Anchors>(std::index_sequence<Anchors...>, size_t count) {
+        constexpr std::array searches{&AnchoredFragments::anyInWith<Anchors>...};
+        return searches[count];
+    }
+    (std::make_index_sequence<kMaxAnchors + 1>{}, anchors.size());
     for (std::string_view fragment : fragments) {
         if (fragment.size() > kBlockBytes)
             throw std::logic_error("fragment longer than a block: " + std::string(fragment));
@@ -64,30 +69,32 @@ AnchoredFragments::AnchoredFragments(std::span<const std::string_view> fragments
 // A block's pairs end one byte after it, so a block is read where 17 bytes remain. The rest is
 // read as the text's last 17 bytes, skipping the pairs already searched, or from a copy padded
 // with zeros when the whole text is shorter.
-bool AnchoredFragments::anyIn(std::string_view text) const {
+template <size_t Anchors>
+bool AnchoredFragments::anyInWith(std::string_view text) const {
     size_t pair = 0;
     for (; pair + kBlockBytes < text.size(); pair += kBlockBytes) {
-        if (anchoredIn(text, text.data() + pair, pair, 0)) return true;
+        if (anchoredIn<Anchors>(text, text.data() + pair, pair, 0)) return true;
     }
     if (pair + 1 >= text.size()) return false;
     if (text.size() > kBlockBytes) {
         const size_t start = text.size() - kBlockBytes - 1;
-        return anchoredIn(text, text.data() + start, start, pair - start);
+        return anchoredIn<Anchors>(text, text.data() + start, start, pair - start);
     }
     char padded[kBlockBytes + 1] = {};
     text.copy(padded, kBlockBytes);
-    return anchoredIn(text, padded, 0, 0);
+    return anchoredIn<Anchors>(text, padded, 0, 0);
 }
 
 // The pairs that start in the block read at `block` (the text's bytes from `base` on), but for
 // the first `skip`. Most blocks hold no anchor.
+template <size_t Anchors>
 bool AnchoredFragments::anchoredIn(std::string_view text, const char* block, size_t base,
                                    size_t skip) const {
     const ByteBlock first = loadFolded(block);
     const ByteBlock second = loadFolded(block + 1);
     ByteBlock any{};
-    for (const auto& anchor : anchors_)
-        any |= ByteBlock((first == anchor[0]) & (second == anchor[1]));
+    for (size_t a = 0; a < Anchors; ++a)
+        any |= ByteBlock((first == anchors_[a][0]) & (second == anchors_[a][1]));
     SetBytes anyHit(any);
     anyHit.dropBefore(skip);
     return !anyHit.empty() && fragmentsIn(text, first, second, base, skip);

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <span>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "engine/byte_block.h"
@@ -26,7 +27,8 @@ class AnchoredFragments {
     AnchoredFragments(std::span<const std::string_view> fragments,
                       std::span<const std::string_view> anchors);
 
-    bool anyIn(std::string_view text) const;
+    // Inline: each caller's call goes to one table's search, which keeps it predicted.
+    bool anyIn(std::string_view text) const { return (this->*search_)(text); }
 
   private:
     struct Fragment {
@@ -40,6 +42,11 @@ class AnchoredFragments {
         std::vector<Fragment> fragments;
     };
 
+    // The search for a table of `Anchors` anchors: its own code, with the anchors' loop unrolled
+    // and its branches predicted apart from other tables'.
+    template <size_t Anchors>
+    bool anyInWith(std::string_view text) const;
+    template <size_t Anchors>
     bool anchoredIn(std::string_view text, const char* block, size_t base, size_t skip) const;
     // Out of line: the search for anchors stays small enough to be inlined into its loop.
     [[gnu::noinline]] bool fragmentsIn(std::string_view text, ByteBlock first, ByteBlock second,
@@ -48,7 +55,8 @@ class AnchoredFragments {
 
     // Each byte of the pair with bit 5 set, in every byte of a block.
     std::vector<std::array<ByteBlock, 2>> anchors_;
-    std::vector<std::vector<Group>> groups_;  // by anchor
+    std::vector<std::vector<Group>> groups_;                     // by anchor
+    bool (AnchoredFragments::*search_)(std::string_view) const;  // anyInWith<anchors_.size()>
 };
 
 }  // namespace vantrel
