@@ -74,17 +74,17 @@ class DotAnchoredTrie::Builder {
             }
         }
         header.children = static_cast<uint16_t>(groups_.size() - groupsBegin);
-        const std::string_view key = keys_[first].first;
-        nodes_.resize(node + sizeof(Header));
-        nodes_.insert(nodes_.end(), key.begin() + labelBegin, key.begin() + depth);
         const bool listed = header.children <= kListedChildren;
-        if (listed) {
-            for (size_t g = groupsBegin; g < groups_.size(); ++g)
-                nodes_.push_back(firstByte(g, depth));
-        }
-        const size_t places = nodes_.size();
+        const size_t firstBytes = node + sizeof(Header) + header.labelLength;
+        const size_t places = firstBytes + (listed ? header.children : 0);
         const size_t slots = listed ? header.children : classes_;
         nodes_.resize(places + slots * sizeof(uint32_t), 0xFF);  // kNone in every slot
+        std::memcpy(nodes_.data() + node + sizeof(Header), keys_[first].first.data() + labelBegin,
+                    header.labelLength);
+        if (listed) {
+            for (size_t g = groupsBegin; g < groups_.size(); ++g)
+                nodes_[firstBytes + (g - groupsBegin)] = firstByte(g, depth);
+        }
 
         if (turn) header.value = write(turn->first, turn->last, depth + 1, turn->end);
         for (size_t g = groupsBegin; g < groups_.size(); ++g) {
@@ -134,13 +134,10 @@ void DotAnchoredTrie::build(const std::vector<std::pair<std::string_view, uint32
     }
     std::sort(keys.begin(), keys.end());
 
-    // Class 0: the bytes that no key holds.
+    // Class 0: the bytes that no key holds (the turn is in no row).
     std::array<bool, 256> used{};
-    for (const auto& key : keys) {
-        for (char c : key.first) {
-            if (c != kTurn) used[static_cast<uint8_t>(c)] = true;
-        }
-    }
+    for (const char c : buffer) used[static_cast<uint8_t>(c)] = true;
+    used[static_cast<uint8_t>(kTurn)] = false;
     size_t classes = 1;
     for (size_t b = 0; b < 256; ++b) {
         if (used[b]) byteClass_[b] = static_cast<uint8_t>(classes++);
