@@ -15,8 +15,8 @@
 #include "platform/sqlite/sqlite_registry.h"
 #include "platform/webext/browser_extension.h"
 #include "settings/settings_store.h"
-#include "tests/adapters/scoped_env.h"
 #include "test_browser.h"
+#include "tests/adapters/scoped_env.h"
 #include "watch_process.h"
 #include "x_desktop.h"
 
@@ -35,9 +35,8 @@ class ExtensionWatch : public ::testing::Test {
         ::mkdir(runtime.c_str(), 0700);
         std::filesystem::create_directory(lists);
         std::ofstream(lists + "allowed.lis", std::ios::binary) << "friend.test\r\n";
-        vantrel::sqlite::SqliteRegistry(registry).writeValue(vantrel::SettingsStore::kKey,
-                                                             "vtr_server",
-                                                             server.url("127.0.0.1", ""));
+        vantrel::sqlite::SqliteRegistry(registry).writeValue(
+            vantrel::SettingsStore::kKey, "vtr_server", server.url("127.0.0.1", ""));
         watch = std::make_unique<WatchProcess>(std::vector<std::string>{
             "--attach", "extension", "--lists", lists, "--registry", registry});
         ASSERT_TRUE(watch->waitForError("connected\n")) << watch->err;
@@ -71,7 +70,8 @@ class ExtensionWatch : public ::testing::Test {
         browser.connection().call("Page.navigate", {{"url", url}}, on.sessionId());
         ASSERT_TRUE(eventually([&] {
             return valueIn(on, "document.readyState === 'complete' && location.href") == url;
-        })) << "never loaded: " << url;
+        })) << "never loaded: "
+            << url;
     }
     bool logged(const std::string& address) {
         return watch->waitFor([&] {
@@ -80,6 +80,10 @@ class ExtensionWatch : public ::testing::Test {
             }
             return false;
         });
+    }
+    static long long sinceClick(std::chrono::steady_clock::time_point click,
+                                std::chrono::steady_clock::time_point then) {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(then - click).count();
     }
     // A button that opens `url` with `features` when clicked.
     static std::string opener(const std::string& id, const std::string& url,
@@ -122,8 +126,7 @@ TEST_F(ExtensionWatch, PopUpsBannersAndAdLinksAreHandledAndAFullWindowStays) {
 
     // The banner's picture and link, from the snapshot the extension's script read.
     EXPECT_TRUE(eventually([&] {
-        return valueIn(page, "document.getElementById('ad').alt") ==
-               vantrel::PageScanner::kTooltip;
+        return valueIn(page, "document.getElementById('ad').alt") == vantrel::PageScanner::kTooltip;
     })) << watch->err;
     EXPECT_EQ(valueIn(page, "document.getElementById('ad').src.startsWith('data:image/gif')"),
               true);
@@ -131,9 +134,14 @@ TEST_F(ExtensionWatch, PopUpsBannersAndAdLinksAreHandledAndAFullWindowStays) {
               vantrel::Configuration{}.vtr_home);
 
     // A click-opened pop-up window is closed and logged with its address.
+    const auto clicked = std::chrono::steady_clock::now();
     page.click("#pop");
     EXPECT_TRUE(logged(server.url("other.test", "/window"))) << watch->out << watch->err;
+    const auto loggedAt = std::chrono::steady_clock::now();
     EXPECT_TRUE(eventually([&] { return browser->pages().size() == 1; }));
+    std::printf("pop-up logged %lld ms after the click, its window gone after %lld ms\n",
+                sinceClick(clicked, loggedAt),
+                sinceClick(clicked, std::chrono::steady_clock::now()));
 
     // A full window from an allowed site stays, past the sweep two seconds after each event.
     page.click("#full");
@@ -148,7 +156,9 @@ TEST_F(ExtensionWatch, PopUpsBannersAndAdLinksAreHandledAndAFullWindowStays) {
     EXPECT_TRUE(logged(server.url("site.test", "/ads/offer"))) << watch->out;
     EXPECT_TRUE(eventually([&] {
         return valueIn(page, "document.readyState === 'complete' && location.href") == front;
-    })) << valueIn(page, "location.href") << "\n" << browser->pages().size();
+    })) << valueIn(page, "location.href")
+        << "\n"
+        << browser->pages().size();
     EXPECT_TRUE(watch->running());
 }
 

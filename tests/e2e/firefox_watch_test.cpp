@@ -75,8 +75,13 @@ TEST(FirefoxWatch, AnAdLinkIsCancelledBeforeItsRequestLeavesAndAPopUpIsClosed) {
     EXPECT_FALSE(server.requested("/ads/offer"));
     EXPECT_EQ(firefox.evaluate("return location.href;"), front);
 
+    const auto clicked = std::chrono::steady_clock::now();
     firefox.click("#pop");
     ASSERT_TRUE(watch.waitForRows(2)) << watch.err;
+    std::printf("pop-up logged %lld ms after the click\n",
+                static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                           std::chrono::steady_clock::now() - clicked)
+                                           .count()));
     EXPECT_EQ(watch.rows()[1].substr(watch.rows()[1].find('\t') + 1),
               server.url("127.0.0.1", "/window"));
     EXPECT_TRUE(eventually([&] { return firefox.windows().size() == 1; }));
