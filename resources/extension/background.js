@@ -50,6 +50,7 @@ let loads = 0;
 const cancelled = new Map();  // "tab/frame": the address Vantrel cancelled there
 const committed = new Map();  // "tab/frame": the address it shows
 const verdicts = new Map();   // request id: what to do with Vantrel's verdict on it
+let unanswered = 0;           // requests that went on without a verdict
 
 function browserVersion() {
   const found = navigator.userAgent.match(IS_FIREFOX ? /Firefox\/([\d.]+)/ : /Chrome\/([\d.]+)/);
@@ -234,7 +235,10 @@ function holdForVerdict(d) {
       verdicts.delete(request);
       resolve(cancel ? { cancel: true } : {});
     };
-    const timer = setTimeout(() => decide(false), VERDICT_WAIT_MS);
+    const timer = setTimeout(() => {
+      decide(false);
+      post({ type: 'unanswered', count: ++unanswered });
+    }, VERDICT_WAIT_MS);
     verdicts.set(request, decide);
     post({ type: 'navigate', tab: d.tabId, frame: d.frameId, url: d.url, request });
   });

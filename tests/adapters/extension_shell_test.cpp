@@ -185,6 +185,11 @@ TEST_F(ExtensionWatch, EveryBrowserJoinsTheCollectionAndOneThatEndsTakesOnlyItsO
     EXPECT_EQ(changes, 2);
     ASSERT_EQ(shell.browsers().size(), 2u);
     EXPECT_EQ(shell.browsers()[0].name, "firefox 128.0");
+    // Requests a browser let go for want of a verdict are told, and counted per browser.
+    send(1, {{"type", "unanswered"}, {"count", 3}});
+    EXPECT_EQ(changes, 3);
+    EXPECT_EQ(shell.browsers()[0].unanswered, 3);
+    EXPECT_EQ(shell.browsers()[1].unanswered, 0);
 
     // A navigation in one browser sweeps the pop-ups of every browser.
     navigate(1, 10, "http://news.example/2");
@@ -193,7 +198,7 @@ TEST_F(ExtensionWatch, EveryBrowserJoinsTheCollectionAndOneThatEndsTakesOnlyItsO
 
     shell.disconnected(1);
     EXPECT_EQ(collectionSize(), 1);
-    EXPECT_EQ(changes, 3);
+    EXPECT_EQ(changes, 4);
     // The browser that stays is still watched, and tab ids of the one that went mean nothing.
     openPopup(2, 3, 22, "http://popups.example/c");
     navigate(2, 10, "http://mail.example/inbox");
@@ -254,6 +259,7 @@ TEST_F(ExtensionWatch, BadMessagesAreRefusedAndCountedAndNothingOfThemReachesThe
         R"({"type":"watch","browser":"again"})",
         R"({"type":"host","browserPid":1,"caller":"late"})",
         R"({"type":"window","window":-1,"popup":true})",
+        R"({"type":"unanswered","count":-1})",
     };
     for (const auto& text : bad) shell.received(1, text);
     EXPECT_EQ(shell.refusedMessages(), 1u + bad.size());

@@ -23,7 +23,7 @@ using firefox_test::FirefoxBrowser;
 
 namespace {
 
-TEST(FirefoxWatch, AnAdLinkIsCancelledBeforeItsRequestLeavesAndAPopUpIsClosed) {
+TEST(FirefoxWatch, AdLinkCancelledBeforeItsRequestLeavesPopUpClosedAndAnUnansweredRequestLetGo) {
     if (!FirefoxBrowser::installed()) GTEST_SKIP() << "firefox-esr is not installed";
     XDesktop desktop;
     ASSERT_TRUE(desktop.ready());
@@ -85,6 +85,14 @@ TEST(FirefoxWatch, AnAdLinkIsCancelledBeforeItsRequestLeavesAndAPopUpIsClosed) {
     EXPECT_EQ(watch.rows()[1].substr(watch.rows()[1].find('\t') + 1),
               server.url("127.0.0.1", "/window"));
     EXPECT_TRUE(eventually([&] { return firefox.windows().size() == 1; }));
+
+    // A Vantrel that does not answer holds a request up for a second at most; it is told.
+    server.page("/later", "later");
+    ::kill(watch.pid(), SIGSTOP);
+    firefox.navigate(server.url("127.0.0.1", "/later"));
+    EXPECT_TRUE(server.requested("/later"));
+    ::kill(watch.pid(), SIGCONT);
+    EXPECT_TRUE(watch.waitForError("1 requests went on without a verdict")) << watch.err;
     EXPECT_EQ(watch.stop(SIGTERM), 0) << watch.err;
 }
 

@@ -102,6 +102,8 @@ class WatchProcess {
         return wait();
     }
 
+    pid_t pid() const { return pid_; }
+
     std::string out;
     std::string err;
 

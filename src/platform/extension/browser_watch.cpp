@@ -45,9 +45,16 @@ void BrowserWatch::reportBrowsers() {
     int watched = 0;
     for (const auto& browser : browsers) {
         if (!browser.watched) continue;
-        report_ << (watched++ ? ", " : " ") << browser.name << " (process " << browser.pid << ")";
+        report_ << (watched++ ? ", " : " ") << browser.name << " (process " << browser.pid;
+        if (browser.unanswered) {
+            report_ << ", " << browser.unanswered << " requests went on without a verdict";
+        }
+        report_ << ")";
     }
     if (watched == 0) report_ << " none";
+    if (const auto refused = extension_.refusedMessages()) {
+        report_ << "; " << refused << " messages refused";
+    }
     report_ << '\n';
     for (const auto& browser : browsers) {
         if (browser.watched) continue;

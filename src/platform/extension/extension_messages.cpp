@@ -24,6 +24,7 @@ enum Field : unsigned {
     kPid = 1u << 9,
     kCaller = 1u << 10,
     kNoWindow = 1u << 11,  // the window may be -1
+    kCount = 1u << 12,
 };
 
 struct Kind {
@@ -45,6 +46,7 @@ constexpr Kind kKinds[] = {
     {"committed", Type::Committed, kTab | kFrame | kUrl},
     {"complete", Type::Complete, kTab | kFrame | kUrl | kLoad | kSnapshot},
     {"focus", Type::Focus, kWindow | kNoWindow},
+    {"unanswered", Type::Unanswered, kCount},
 };
 
 bool readId(const Json& message, const char* key, bool noneAllowed, std::int64_t& out) {
@@ -80,6 +82,7 @@ bool readFields(const Json& m, unsigned fields, BrowserMessage& out) {
     if ((fields & kFrame) && !readId(m, "frame", false, out.frame)) return false;
     if ((fields & kLoad) && !readId(m, "load", false, out.load)) return false;
     if ((fields & kPid) && !readId(m, "browserPid", false, out.browserPid)) return false;
+    if ((fields & kCount) && !readId(m, "count", false, out.count)) return false;
     if ((fields & kUrl) && !readText(m, "url", kMaxUrl, out.url)) return false;
     if ((fields & kCaller) && !readText(m, "caller", kMaxName, out.caller)) return false;
     if ((fields & kBrowser) && !readText(m, "browser", kMaxName, out.browser)) return false;

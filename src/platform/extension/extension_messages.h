@@ -39,6 +39,7 @@ struct BrowserMessage {
         Committed,      // tab, frame, url
         Complete,       // tab, frame, url, load, snapshot (null when it could not be read)
         Focus,          // window (-1: none of this browser's)
+        Unanswered,     // count: requests that went on without a verdict, since the start
     };
 
     Type type = Type::Host;
@@ -48,6 +49,7 @@ struct BrowserMessage {
     std::int64_t frame = -1;
     std::int64_t load = -1;
     std::int64_t browserPid = 0;
+    std::int64_t count = 0;
     std::string url;
     std::string request;
     std::string browser;

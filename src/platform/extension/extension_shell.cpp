@@ -163,6 +163,10 @@ bool ExtensionShell::handleTabs(Connection connection, Browser& browser,
             browser.focusedWindow = message.window;
             refocus(connection, browser);
             return true;
+        case Type::Unanswered:
+            browser.about.unanswered = message.count;
+            if (onChanged_) onChanged_();
+            return true;
         default:
             return false;
     }

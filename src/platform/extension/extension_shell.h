@@ -21,6 +21,8 @@ struct ConnectedBrowser {
     std::string name;  // "firefox 128.0", "chromium 136.0.7103.113"
     pid_t pid = 0;
     bool watched = false;  // false: declined, as it is watched over the DevTools protocol
+    // Requests the browser let go on because Vantrel's verdict did not come in time.
+    std::int64_t unanswered = 0;
 };
 
 // Every browser connected through the extension as one window collection, driven by the
@@ -53,7 +55,8 @@ class ExtensionShell : public BrowserShell {
     void setWatchedElsewhere(std::function<bool(pid_t)> test) {
         watchedElsewhere_ = std::move(test);
     }
-    // Runs whenever a browser starts or stops being watched, or is declined.
+    // Runs whenever a browser starts or stops being watched, is declined, or reports requests
+    // that went on without a verdict.
     void setOnBrowsersChanged(std::function<void()> handler) { onChanged_ = std::move(handler); }
     std::vector<ConnectedBrowser> browsers() const;
     std::uint64_t refusedMessages() const { return refused_; }
