@@ -64,6 +64,9 @@ bool startDetached(const std::string& executable) {
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    // Not the browser's standard error either: a write to that pipe once the browser has gone
+    // would end the copy with SIGPIPE.
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
     // The signals the host ignores are the new copy's to handle.

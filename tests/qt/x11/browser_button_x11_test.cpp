@@ -391,6 +391,13 @@ TEST(BrowserButtonWithChromium, WithNoCopyRunningThePressStartsOneThatOutlivesTh
         EXPECT_EQ(executableOf(copy), program.file("vantrel"));
         // Its own session: neither the browser's process group nor its session.
         EXPECT_EQ(::getsid(copy), copy);
+        // No pipe of the browser's: writing to one after the browser has gone would end it.
+        for (const int fd : {0, 1, 2}) {
+            const QString target =
+                QFileInfo(QStringLiteral("/proc/%1/fd/%2").arg(copy).arg(fd)).symLinkTarget();
+            EXPECT_EQ(target.toStdString(), "/dev/null")
+                << "descriptor " << fd;
+        }
         // Started with the program's own settings: the main window, not the first-run screens.
         EXPECT_TRUE(runUntil([&] { return !mainWindowOf(QString::number(copy)).isEmpty(); }));
         EXPECT_TRUE(browser.end());
