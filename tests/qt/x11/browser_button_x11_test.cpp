@@ -395,8 +395,7 @@ TEST(BrowserButtonWithChromium, WithNoCopyRunningThePressStartsOneThatOutlivesTh
         for (const int fd : {0, 1, 2}) {
             const QString target =
                 QFileInfo(QStringLiteral("/proc/%1/fd/%2").arg(copy).arg(fd)).symLinkTarget();
-            EXPECT_EQ(target.toStdString(), "/dev/null")
-                << "descriptor " << fd;
+            EXPECT_EQ(target.toStdString(), "/dev/null") << "descriptor " << fd;
         }
         // Started with the program's own settings: the main window, not the first-run screens.
         EXPECT_TRUE(runUntil([&] { return !mainWindowOf(QString::number(copy)).isEmpty(); }));
