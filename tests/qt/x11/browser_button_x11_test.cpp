@@ -170,12 +170,7 @@ bool showInFront(DrivenBrowser& browser, const std::string& url) {
     return runUntil(
         [&] {
             browser.send("Page.bringToFront", Json::object(), session);
-            const QString window =
-                xdotool({"search", "--onlyvisible", "--name", QString::fromLatin1(kTitle)})
-                    .section('\n', 0, 0);
-            if (window.isEmpty()) return false;
-            xdotool({"windowactivate", "--sync", window});
-            return xdotool({"getactivewindow", "getwindowname"}).contains(kTitle);
+            return activateWindowNamed(QString::fromLatin1(kTitle));
         },
         30000);
 }
@@ -307,15 +302,23 @@ TEST(BrowserButtonHost, BadInputHandsNothingOverAndEndsAtOnce) {
     EXPECT_TRUE(runUntil([&] { return readAll(program.file("blacklist.lis")).contains(site); }));
 }
 
-TEST(BrowserButtonWithChromium, EachPressBlacklistsTheFrontSiteAlsoAfterTheProgramMoved) {
-    if (QStandardPaths::findExecutable(QStringLiteral("chromium")).isEmpty()) {
-        GTEST_SKIP() << "chromium is not installed";
+// A page of a local server in front, and a fresh profile for the browser.
+class BrowserButtonWithChromium : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (QStandardPaths::findExecutable(QStringLiteral("chromium")).isEmpty()) {
+            GTEST_SKIP() << "chromium is not installed";
+        }
+        server.page("/", std::string("<title>") + kTitle + "</title>front page");
     }
+
     TempDir dir;
     chromium_test::HttpServer server;
-    server.page("/", std::string("<title>") + kTitle + "</title>front page");
     const std::string url = server.url("127.0.0.1", "/");
     const std::string profile = dir.path() + "profile";
+};
+
+TEST_F(BrowserButtonWithChromium, EachPressBlacklistsTheFrontSiteAlsoAfterTheProgramMoved) {
     // Vantrel starts the browser itself; the test reaches it through a DevTools port.
     const std::map<std::string, std::string> settings = {
         {"vtr_browser_cmd",
@@ -357,15 +360,7 @@ TEST(BrowserButtonWithChromium, EachPressBlacklistsTheFrontSiteAlsoAfterTheProgr
     }
 }
 
-TEST(BrowserButtonWithChromium, WithNoCopyRunningThePressStartsOneThatOutlivesTheBrowser) {
-    if (QStandardPaths::findExecutable(QStringLiteral("chromium")).isEmpty()) {
-        GTEST_SKIP() << "chromium is not installed";
-    }
-    TempDir dir;
-    chromium_test::HttpServer server;
-    server.page("/", std::string("<title>") + kTitle + "</title>front page");
-    const std::string url = server.url("127.0.0.1", "/");
-    const std::string profile = dir.path() + "profile";
+TEST_F(BrowserButtonWithChromium, WithNoCopyRunningThePressStartsOneThatOutlivesTheBrowser) {
     // A first start writes the extension and the host manifest for this profile, then ends (and
     // the browser it started with it).
     Program program(QString(), {{"vtr_browser_cmd", "chromium --user-data-dir=" + profile},

@@ -22,14 +22,7 @@ constexpr const char* kTitle = "Firefox front page";
 
 // Brings the Firefox window showing the page to the front, as the user's click on it does.
 bool showInFront() {
-    return runUntil([] {
-        const QString window =
-            xdotool({"search", "--onlyvisible", "--name", QString::fromLatin1(kTitle)})
-                .section('\n', 0, 0);
-        if (window.isEmpty()) return false;
-        xdotool({"windowactivate", "--sync", window});
-        return xdotool({"getactivewindow", "getwindowname"}).contains(kTitle);
-    });
+    return runUntil([] { return activateWindowNamed(QString::fromLatin1(kTitle)); });
 }
 
 TEST(BrowserButtonWithFirefox, APressBlacklistsTheSiteOfThePageInFrontAndLogsIt) {

@@ -36,6 +36,16 @@ inline QString xdotool(const QStringList& args) {
     return QString::fromUtf8(tool.readAllStandardOutput()).trimmed();
 }
 
+// Activates the first visible window whose name contains `title`, as the user's click on it
+// does; true when it is then the active window.
+inline bool activateWindowNamed(const QString& title) {
+    const QString window =
+        xdotool({"search", "--onlyvisible", "--name", title}).section('\n', 0, 0);
+    if (window.isEmpty()) return false;
+    xdotool({"windowactivate", "--sync", window});
+    return xdotool({"getactivewindow", "getwindowname"}).contains(title);
+}
+
 // Top-left corner and size of a window on the screen.
 inline QRect geometryOf(const QString& window) {
     QMap<QString, int> values;
