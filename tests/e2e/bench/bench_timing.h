@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
+#include <cstdio>
 #include <vector>
 
 #include "../chromium_test_support.h"
@@ -15,6 +17,20 @@ using Clock = std::chrono::steady_clock;
 inline double median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
     return v.empty() ? 0 : v[v.size() / 2];
+}
+
+// The sample that `share` of the samples do not exceed (nearest rank).
+inline double percentile(std::vector<double> v, double share) {
+    if (v.empty()) return 0;
+    std::sort(v.begin(), v.end());
+    const auto rank = size_t(std::ceil(share * double(v.size())));
+    return v[rank > 0 ? rank - 1 : 0];
+}
+
+// "what: median M ms, p90 P ms (N samples)"
+inline void printTimes(const char* what, const std::vector<double>& v) {
+    std::printf("%s: median %.1f ms, p90 %.1f ms (%zu samples)\n", what, median(v),
+                percentile(v, 0.9), v.size());
 }
 
 inline double ms(Clock::time_point a, Clock::time_point b) {

@@ -1,0 +1,264 @@
+// Times the blocker watching real browsers under Xvfb through the extension alone
+// (`vantrelctl watch --attach extension`), the browsers on loopback:
+//   - Firefox, what a document request waits for Vantrel's verdict, as a page sees it: a frame's
+//     load of an allowed address (from setting its address to its load event) with Vantrel
+//     watching, and the same loads after Vantrel quit, when the extension lets every request go
+//     at once. The difference is the verdict's way from the extension's blocking listener
+//     through the host and Vantrel and back, with whatever else watching costs on the way.
+//   - Firefox, a frame set to a blocked address: a cancelled frame fires no load event, so this
+//     is timed by the driver, from its command that sets the address to Vantrel's log row: the
+//     request's way to Vantrel and the decision, not the verdict's way back.
+//   - Click to pop-up closed, in Firefox and in Chromium with only the extension: from the
+//     driver's click to Vantrel's log row and the pop-up gone from the browser's windows, and as
+//     the opening page sees it, from its click handler to the pop-up's `closed`.
+// Prints medians and 90th percentiles in milliseconds.
+
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include "../firefox_browser.h"
+#include "../test_browser.h"
+#include "../watch_process.h"
+#include "../x_desktop.h"
+#include "bench_timing.h"
+#include "platform/posix/posix_file_system.h"
+#include "platform/sqlite/sqlite_registry.h"
+#include "platform/webext/browser_extension.h"
+#include "settings/settings_store.h"
+#include "tests/adapters/scoped_env.h"
+
+using namespace chromium_test;
+using namespace std::chrono_literals;
+using firefox_test::FirefoxBrowser;
+
+namespace {
+
+constexpr int kPopups = 20;
+constexpr int kFrames = 40;
+constexpr int kBlocked = 10;
+constexpr const char* kWatchedLine = "browsers watched through the extension:";
+
+// A button that opens `popup` in a pop-up window, and a frame; the page keeps in `closedAfter`
+// the time from each click to that pop-up's close, and `loadFrames` times frame loads.
+std::string frontPage(const std::string& popup) {
+    return "<button id=pop style='display:block;width:200px;height:40px' onclick=\"openTimed('" +
+           popup + "')\">pop</button><iframe id=f width=300 height=100></iframe><script>" +
+           R"(
+window.closedAfter = [];
+window.openTimed = (url) => {
+  const start = performance.now();
+  const opened = window.open(url, '_blank', 'width=300,height=200');
+  const poll = () => opened.closed ? closedAfter.push(performance.now() - start)
+                                   : setTimeout(poll, 0);
+  poll();
+};
+// Each load's time, or -1 for a frame that did not load within 3 s. Each load starts 150 ms
+// after the last one ended, when the work its end gave the extension is done.
+window.loadFrames = async (path, count) => {
+  const frame = document.getElementById('f');
+  const times = [];
+  for (let i = 0; i < count; ++i) {
+    const start = performance.now();
+    const loaded = await new Promise((done) => {
+      const timer = setTimeout(() => done(false), 3000);
+      frame.onload = () => { clearTimeout(timer); done(true); };
+      frame.src = path + '?' + i;
+    });
+    times.push(loaded ? performance.now() - start : -1);
+    await new Promise((done) => setTimeout(done, 150));
+  }
+  return times;
+};)" + "</script>";
+}
+
+std::vector<double> numbers(const Json& values) {
+    std::vector<double> v;
+    for (const Json& value : values) {
+        if (value.is_number() && value.get<double>() >= 0) v.push_back(value.get<double>());
+    }
+    return v;
+}
+
+// Vantrel's log row for `count` pop-ups, then the browser down to one window.
+bool closed(WatchProcess& watch, size_t rows, const std::function<bool()>& oneWindow) {
+    return watch.waitForRows(rows) && eventually(oneWindow);
+}
+
+std::unique_ptr<WatchProcess> startWatch(const std::string& lists, const std::string& registry) {
+    auto watch = std::make_unique<WatchProcess>(
+        std::vector<std::string>{"--attach", "extension", "--lists", lists, "--registry", registry});
+    if (!watch->waitForError("connected\n")) {
+        std::fprintf(stderr, "watch did not start: %s\n", watch->err.c_str());
+        return nullptr;
+    }
+    return watch;
+}
+
+void progress(const char* step) {
+    std::fprintf(stderr, "... %s\n", step);
+}
+
+bool watching(WatchProcess& watch, const std::string& browser) {
+    return watch.waitFor(
+        [&] {
+            const auto line = watch.err.rfind(kWatchedLine);
+            return line != std::string::npos &&
+                   watch.err.substr(line, watch.err.find('\n', line) - line).find(browser) !=
+                       std::string::npos;
+        },
+        60s);
+}
+
+bool benchFirefox(const TempDir& dir, HttpServer& server, const std::string& lists,
+                  const std::string& registry) {
+    if (!FirefoxBrowser::installed()) {
+        std::printf("Firefox: firefox-esr is not installed\n");
+        return true;
+    }
+    auto watch = startWatch(lists, registry);
+    if (!watch) return false;
+    const std::string home = dir.path() + "home/";
+    std::filesystem::create_directories(home + ".mozilla");
+    vantrel::posix::PosixFileSystem files;
+    vantrel::webext::BrowserExtension(files, dir.path(), VANTREL_PATH,
+                                      vantrel::webext::hostFolders(dir.path() + "config", home, ""))
+        .registerButton({"Kill popup", "Kill popup", "Vantrel", true});
+    FirefoxBrowser firefox(
+        {home, dir.path() + "profile", {{"XDG_RUNTIME_DIR", std::getenv("XDG_RUNTIME_DIR")}}});
+    if (!firefox.ready() ||
+        !firefox.installFromFile(vantrel::webext::extensionPackage(dir.path()),
+                                 vantrel::webext::kFirefoxExtensionId)) {
+        std::fprintf(stderr, "Firefox: %s\n", firefox.error().c_str());
+        return false;
+    }
+    if (!watching(*watch, "firefox")) {
+        std::fprintf(stderr, "Firefox never connected: %s\n", watch->err.c_str());
+        return false;
+    }
+    progress("Firefox watched");
+    std::printf("Firefox %s\n", firefox.version().c_str());
+    firefox.navigate(server.url("127.0.0.1", "/"));
+
+    std::vector<double> driverTimes;
+    for (int i = 0; i < kPopups; ++i) {
+        const auto start = Clock::now();
+        firefox.click("#pop");
+        if (!closed(*watch, size_t(i) + 1, [&] { return firefox.windows().size() == 1; })) {
+            std::fprintf(stderr, "Firefox: pop-up %d not closed: %s\n", i, watch->err.c_str());
+            return false;
+        }
+        driverTimes.push_back(ms(start, Clock::now()));
+    }
+    printTimes("Firefox, click to pop-up logged and gone (driver)", driverTimes);
+    printTimes("Firefox, click to pop-up closed (page)",
+               numbers(firefox.evaluate("return closedAfter;")));
+
+    progress("Firefox frames");
+    const std::string frames = "return loadFrames('/frame', " + std::to_string(kFrames) + ");";
+    const auto watched = numbers(firefox.evaluate(frames));
+    std::vector<double> blocked;
+    for (int i = 0; i < kBlocked; ++i) {
+        const size_t rows = watch->rows().size();
+        const auto start = Clock::now();
+        firefox.evaluate("document.getElementById('f').src = '/ads/frame?" + std::to_string(i) +
+                         "';");
+        if (!watch->waitForRows(rows + 1)) break;
+        blocked.push_back(ms(start, Clock::now()));
+    }
+    watch->stop();
+    // The extension's port has dropped: its listener lets requests go at once.
+    std::this_thread::sleep_for(1s);
+    const auto unwatched = numbers(firefox.evaluate(frames));
+    printTimes("Firefox, frame load of an allowed address, Vantrel watching", watched);
+    printTimes("Firefox, frame load of an allowed address, Vantrel not running", unwatched);
+    std::printf("Firefox, verdict wait (difference of the medians): %.1f ms\n",
+                median(watched) - median(unwatched));
+    printTimes("Firefox, frame set to a blocked address to Vantrel's log row (driver)", blocked);
+    std::printf("Firefox, blocked frames: %zu of %d logged, %s reached the server\n",
+                blocked.size(), kBlocked, server.requested("/ads/frame") ? "some" : "none");
+    return true;
+}
+
+bool benchChromium(const TempDir& dir, HttpServer& server, const std::string& lists,
+                   const std::string& registry) {
+    if (!std::filesystem::exists("/usr/bin/chromium")) {
+        std::printf("Chromium: not installed\n");
+        return true;
+    }
+    auto watch = startWatch(lists, registry);
+    if (!watch) return false;
+    TempDir profile;
+    vantrel::posix::PosixFileSystem files;
+    vantrel::webext::BrowserExtension(
+        files, dir.path(), VANTREL_PATH,
+        {{profile.path() + "profile/NativeMessagingHosts/", vantrel::webext::BrowserFamily::Chromium}})
+        .registerButton({"Kill popup", "Kill popup", "Vantrel", true});
+    TestBrowser browser(profile, false,
+                        {"--load-extension=" + vantrel::webext::extensionFolder(dir.path())});
+    if (!watching(*watch, "chromium")) {
+        std::fprintf(stderr, "Chromium never connected: %s\n", watch->err.c_str());
+        return false;
+    }
+    progress("Chromium watched");
+    PageDriver page(browser.connection(), "about:blank");
+    const std::string front = server.url("site.test", "/chromium");
+    browser.connection().call("Page.navigate", {{"url", front}}, page.sessionId());
+    eventually([&] { return valueIn(page, "document.readyState === 'complete'") == true; });
+
+    std::vector<double> driverTimes;
+    for (int i = 0; i < kPopups; ++i) {
+        const auto start = Clock::now();
+        page.click("#pop");
+        if (!closed(*watch, size_t(i) + 1, [&] { return browser.pages().size() == 1; })) {
+            std::fprintf(stderr, "Chromium: pop-up %d not closed: %s\n", i, watch->err.c_str());
+            return false;
+        }
+        driverTimes.push_back(ms(start, Clock::now()));
+    }
+    printTimes("Chromium, click to pop-up logged and gone (driver)", driverTimes);
+    printTimes("Chromium, click to pop-up closed (page)", numbers(page.evaluate("closedAfter")));
+    watch->stop();
+    return true;
+}
+
+}  // namespace
+
+int main() {
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    XDesktop desktop;
+    if (!desktop.ready()) {
+        std::fprintf(stderr, "no X display\n");
+        return 1;
+    }
+    TempDir dir;
+    const std::string runtime = dir.path() + "run";
+    ::mkdir(runtime.c_str(), 0700);
+    ScopedEnv runtimeDir("XDG_RUNTIME_DIR", runtime.c_str());
+    HttpServer server;
+    server.page("/", frontPage(server.url("127.0.0.1", "/window")));
+    server.page("/chromium", frontPage(server.url("other.test", "/window")));
+    server.page("/window", "a pop-up");
+    server.page("/frame", "a frame");
+    server.page("/ads/frame", "an advertisement");
+
+    const std::string lists = dir.path() + "lists/";
+    const std::string registry = dir.path() + "registry.db";
+    std::filesystem::create_directory(lists);
+    vantrel::sqlite::SqliteRegistry(registry).writeValue(vantrel::SettingsStore::kKey, "vtr_server",
+                                                         server.url("127.0.0.1", ""));
+    TempDir firefoxDir, chromiumDir;
+    try {
+        const bool ok = benchFirefox(firefoxDir, server, lists, registry) &&
+                        benchChromium(chromiumDir, server, lists, registry);
+        return ok ? 0 : 1;
+    } catch (const std::exception& e) {
+        // Caught so that the browsers and the watcher are ended on the way out.
+        std::fprintf(stderr, "%s\n", e.what());
+        return 1;
+    }
+}
