@@ -6,13 +6,13 @@
 #include "common/text.h"
 
 namespace vantrel {
-namespace {
 
-// The pattern by which an entry matches, or empty when it takes no part in matching.
 std::string_view matchPattern(std::string_view entry) {
     if (entry.size() <= 3) return {};
     return domainPart(entry);
 }
+
+namespace {
 
 bool isDomainOrSynced(std::string_view entry, std::string_view domain) {
     if (equalsNoCase(entry, domain)) return true;

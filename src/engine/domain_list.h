@@ -14,6 +14,9 @@ inline constexpr std::string_view kSyncedMark = ":1";
 // The entry's domain part: its text up to, not including, its first ":".
 std::string_view domainPart(std::string_view entry);
 
+// The text by which an entry matches, or empty when it takes no part in matching.
+std::string_view matchPattern(std::string_view entry);
+
 // Reduces an address to its domain: after the first "//", before the next "/", before a ":",
 // after the first lower-case "www."; letter case and blanks are kept.
 std::string DomainOfUrl(std::string_view text);

@@ -60,6 +60,13 @@ UrlClassifier::UrlClassifier(const DomainList& cleanList, const DomainList& blac
     setVendorServerIp(std::move(vendorServerIp));
 }
 
+std::span<const std::string_view> UrlClassifier::adFragments() {
+    return kAdFragments;
+}
+std::span<const std::string_view> UrlClassifier::exemptions() {
+    return kExemptions;
+}
+
 void UrlClassifier::setVendorServerIp(std::string ip) {
     vendorServerIpUpper_ = toUpperAscii(ip);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -12,6 +13,11 @@ namespace vantrel {
 // fragments and a table of exemptions, all matched as case-insensitive substrings of the URL.
 class UrlClassifier {
   public:
+    // The fixed tables, upper case, for whoever must give the same verdicts elsewhere; the vendor
+    // server's address is no part of them.
+    static std::span<const std::string_view> adFragments();
+    static std::span<const std::string_view> exemptions();
+
     // `vendorServerIp` empty leaves its exemption out.
     UrlClassifier(const DomainList& cleanList, const DomainList& blackList,
                   std::string vendorServerIp);
