@@ -1,8 +1,6 @@
 #include "platform/chromium/chromium_process.h"
 
 #include <fcntl.h>
-#include <poll.h>
-#include <pthread.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -22,47 +20,15 @@ namespace vantrel::chromium {
 
 namespace {
 
-// Replies beyond this are dropped (the command then times out): Chromium sends up to a few
-// hundred MiB if asked, which the program never needs.
-constexpr size_t kMaxMessage = 64u << 20;
-
-// Writes to a pipe whose reader may have gone (a browser that exited or never started) without
-// raising SIGPIPE: the signal is held back for this thread while writing, and one raised by
-// this write is taken off again, so the caller sees EPIPE and the process keeps its handlers.
-ssize_t writeWithoutSigpipe(int fd, const char* data, size_t size) {
-    sigset_t pipeOnly, previous;
-    sigemptyset(&pipeOnly);
-    sigaddset(&pipeOnly, SIGPIPE);
-    pthread_sigmask(SIG_BLOCK, &pipeOnly, &previous);
-    sigset_t pendingBefore;
-    sigpending(&pendingBefore);
-    const bool alreadyPending = sigismember(&pendingBefore, SIGPIPE) == 1;
-    const ssize_t n = ::write(fd, data, size);
-    const int writeError = errno;
-    if (n < 0 && writeError == EPIPE && !alreadyPending) {
-        const timespec noWait{0, 0};
-        while (sigtimedwait(&pipeOnly, nullptr, &noWait) < 0 && errno == EINTR) {
-        }
-    }
-    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
-    errno = writeError;
-    return n;
-}
-
 // A pipe whose ends sit above the descriptors the child is given (3 and 4), close-on-exec.
-void makePipe(int& readEnd, int& writeEnd) {
+void makePipe(posix::UniqueFd& readEnd, posix::UniqueFd& writeEnd) {
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC) != 0) throw BrowserError(std::string("pipe: ") + strerror(errno));
-    readEnd = ::fcntl(fds[0], F_DUPFD_CLOEXEC, 10);
-    writeEnd = ::fcntl(fds[1], F_DUPFD_CLOEXEC, 10);
+    readEnd.reset(::fcntl(fds[0], F_DUPFD_CLOEXEC, 10));
+    writeEnd.reset(::fcntl(fds[1], F_DUPFD_CLOEXEC, 10));
     ::close(fds[0]);
     ::close(fds[1]);
-    if (readEnd < 0 || writeEnd < 0) throw BrowserError("pipe: no descriptor");
-}
-
-void closeFd(int& fd) {
-    if (fd >= 0) ::close(fd);
-    fd = -1;
+    if (!readEnd || !writeEnd) throw BrowserError("pipe: no descriptor");
 }
 
 }  // namespace
@@ -86,22 +52,20 @@ std::vector<std::string> launchArguments(const LaunchOptions& options) {
     return args;
 }
 
-ChromiumProcess::ChromiumProcess(const LaunchOptions& options)
-    : terminateOnClose_(options.terminateOnClose) {
-    int childIn = -1, childOut = -1;
-    makePipe(childIn, toBrowser_);
-    makePipe(fromBrowser_, childOut);
-    makePipe(wakeRead_, wakeWrite_);
+PipedBrowser startPipedBrowser(const std::vector<std::string>& args) {
+    PipedBrowser browser;
+    posix::UniqueFd childIn, childOut;
+    makePipe(childIn, browser.toBrowser);
+    makePipe(browser.fromBrowser, childOut);
 
-    const auto args = launchArguments(options);
     std::vector<char*> argv;
     for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, childIn, 3);
-    posix_spawn_file_actions_adddup2(&actions, childOut, 4);
+    posix_spawn_file_actions_adddup2(&actions, childIn.get(), 3);
+    posix_spawn_file_actions_adddup2(&actions, childOut.get(), 4);
     // The browser's own chatter would mix with the program's output.
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
@@ -110,81 +74,25 @@ ChromiumProcess::ChromiumProcess(const LaunchOptions& options)
     // Its own process group: a terminal's CTRL+C does not reach it, and tests end it whole.
     posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP);
     posix_spawnattr_setpgroup(&attr, 0);
-    const int rc = ::posix_spawnp(&pid_, argv[0], &actions, &attr, argv.data(), environ);
+    const int rc = ::posix_spawnp(&browser.pid, argv[0], &actions, &attr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attr);
-    ::close(childIn);
-    ::close(childOut);
-    if (rc != 0) {
-        pid_ = -1;
-        closeFd(toBrowser_);
-        closeFd(fromBrowser_);
-        closeFd(wakeRead_);
-        closeFd(wakeWrite_);
-        throw BrowserError("cannot start " + args[0] + ": " + strerror(rc));
-    }
+    if (rc != 0) throw BrowserError("cannot start " + args[0] + ": " + strerror(rc));
+    return browser;
 }
+
+ChromiumProcess::ChromiumProcess(const LaunchOptions& options)
+    : ChromiumProcess(startPipedBrowser(launchArguments(options)), options.terminateOnClose) {}
+
+ChromiumProcess::ChromiumProcess(PipedBrowser browser, bool terminateOnClose)
+    : FramedTransport(std::move(browser.fromBrowser), std::move(browser.toBrowser)),
+      pid_(browser.pid),
+      terminateOnClose_(terminateOnClose) {}
 
 ChromiumProcess::~ChromiumProcess() {
     close();
     if (terminateOnClose_) kill();
     reap();
-    closeFd(fromBrowser_);
-    closeFd(wakeRead_);
-    closeFd(wakeWrite_);
-}
-
-std::optional<std::string> ChromiumProcess::read() {
-    bool skipping = false;
-    char buffer[65536];
-    for (;;) {
-        const auto end = pending_.find('\0');
-        if (end != std::string::npos) {
-            std::string message = pending_.substr(0, end);
-            pending_.erase(0, end + 1);
-            if (!skipping) return message;
-            skipping = false;
-            continue;
-        }
-        if (pending_.size() > kMaxMessage) {
-            pending_.clear();
-            skipping = true;
-        }
-        pollfd fds[2] = {{fromBrowser_, POLLIN, 0}, {wakeRead_, POLLIN, 0}};
-        if (::poll(fds, 2, -1) < 0) {
-            if (errno == EINTR) continue;
-            return std::nullopt;
-        }
-        if (fds[1].revents != 0) return std::nullopt;
-        const ssize_t n = ::read(fromBrowser_, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return std::nullopt;
-        pending_.append(buffer, size_t(n));
-    }
-}
-
-bool ChromiumProcess::send(const std::string& message) {
-    if (toBrowser_ < 0) return false;
-    std::string framed = message;
-    framed.push_back('\0');
-    size_t done = 0;
-    while (done < framed.size()) {
-        const ssize_t n =
-            writeWithoutSigpipe(toBrowser_, framed.data() + done, framed.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += size_t(n);
-    }
-    return true;
-}
-
-void ChromiumProcess::close() {
-    // Closing our end of the command pipe tells the browser the client is gone.
-    closeFd(toBrowser_);
-    if (wakeWrite_ >= 0) {
-        const char byte = 0;
-        [[maybe_unused]] const auto n = ::write(wakeWrite_, &byte, 1);
-    }
 }
 
 void ChromiumProcess::kill() {
