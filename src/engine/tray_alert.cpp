@@ -14,13 +14,18 @@ void TrayAlert::SetTrayIcon(TrayIcon icon) {
     desktop_.trayModify(icon);  // a refusal of the tray host is not ours to report
 }
 
+void TrayAlert::setTip(const std::string& tip) {
+    tip_ = tip;
+    desktop_.traySetTip(tip);
+}
+
 void TrayAlert::TimerStopIconTimer() {
     TimerStopIcon.setEnabled(false);
     SetTrayIcon(TrayIcon::Tray);
 }
 
 void TrayAlert::TimerChageIconTimer() {
-    desktop_.trayAdd(TrayIcon::Tray1, kTip);
+    desktop_.trayAdd(TrayIcon::Tray1, tip_);
 }
 
 }  // namespace vantrel

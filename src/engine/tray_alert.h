@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 #include "common/timer.h"
 #include "platform/desktop.h"
 #include "platform/event_loop.h"
@@ -17,6 +19,9 @@ class TrayAlert {
 
     // Shows the icon in the existing entry; only while blinking is on.
     void SetTrayIcon(TrayIcon icon);
+    // The entry's tip, kept when the entry is brought back.
+    void setTip(const std::string& tip);
+    const std::string& tip() const { return tip_; }
     void TimerStopIconTimer();
     void TimerChageIconTimer();
 
@@ -26,6 +31,7 @@ class TrayAlert {
   private:
     const Settings& settings_;
     Desktop& desktop_;
+    std::string tip_ = kTip;
 };
 
 }  // namespace vantrel

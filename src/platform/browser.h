@@ -101,6 +101,10 @@ class BrowserShell {
     // `onWindowRegistered` runs on the main thread each time a window joins the collection.
     // Throws BrowserError when the browser cannot be reached.
     virtual void listenWindowRegistered(std::function<void()> onWindowRegistered) = 0;
+    // `onLost` runs on the main thread when the browser went away (it ended, or the connection
+    // to it broke). The next createWindows() then tries to reach it afresh. A shell whose browser
+    // cannot go away never calls it.
+    virtual void listenConnectionLost(std::function<void()> onLost) { (void)onLost; }
 };
 
 }  // namespace vantrel

@@ -39,6 +39,8 @@ class Desktop {
     // The tray entry with its tip; false when the tray refuses (for example, no tray host).
     virtual bool trayAdd(TrayIcon icon, const std::string& tip) = 0;
     virtual bool trayModify(TrayIcon icon) = 0;
+    // Changes the tip of the existing entry; false when there is none.
+    virtual bool traySetTip(const std::string& tip) = 0;
     virtual void trayDelete() = 0;
 
     // Both play asynchronously and report nothing.

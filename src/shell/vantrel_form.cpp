@@ -21,6 +21,7 @@ VantrelForm::VantrelForm(const VantrelPlatform& platform)
                   platform.configuration.vtr_home),
       browserEvents(settings, platform.desktop, platform.browsers, classifier, killLog, popupKiller,
                     pageScanner),
+      browserRecovery(platform.browsers, browserEvents, trayAlert, platform.loop),
       foregroundSite(platform.desktop, platform.browsers, lists, killLog),
       hotKeys(settings, platform.desktop, foregroundSite, platform.loop),
       serverExchange(netEnvironment(platform), lists),
@@ -62,6 +63,7 @@ bool VantrelForm::FormCreate() {
     startUpStep([this] { RegisterExplorer(); });
     try {
         browserEvents.ConnectBrowsers();
+        browserRecovery.start();
     } catch (const BrowserError&) {
         platform_.desktop.messageBox(kConnectFailed, kTitle, MessageBoxKind::Error);
         application.TimerClose.setEnabled(true);
@@ -70,7 +72,7 @@ bool VantrelForm::FormCreate() {
     startUpStep([this] { writePlaceholderFiles(platform_.files, ProgramFolder); });
     skin.start();
     hotKeys.setUp();
-    platform_.desktop.trayAdd(TrayIcon::Tray, TrayAlert::kTip);
+    platform_.desktop.trayAdd(TrayIcon::Tray, trayAlert.tip());
     return true;
 }
 

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "engine/browser_events.h"
+#include "engine/browser_recovery.h"
 #include "engine/domain_lists.h"
 #include "engine/foreground_site.h"
 #include "engine/hot_keys.h"
@@ -85,6 +86,7 @@ class VantrelForm {
     PopupKiller popupKiller;
     PageScanner pageScanner;
     BrowserEvents browserEvents;
+    BrowserRecovery browserRecovery;
     ForegroundSite foregroundSite;
     HotKeys hotKeys;
     ServerExchange serverExchange;

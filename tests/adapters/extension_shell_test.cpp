@@ -323,3 +323,28 @@ TEST(CompositeBrowserShell, WindowsOfBothAdaptersAreInTheOrderTheyJoinedAndTheNe
     EXPECT_EQ(windows->Item(1)->LocationURL(), "http://second.example/");
     EXPECT_EQ(windows->Item(2), nullptr);
 }
+
+TEST(CompositeBrowserShell, ALostShellIsReachedAfreshWithItsWindowsWhileTheOtherStays) {
+    vantrel::sim::SimWorld world;
+    ExtensionShell extension{world.loop, vantrel::sim::SimWorld::kProgramFolder};
+    vantrel::extension::CompositeBrowserShell shell({&world.browsers, &extension});
+    int losses = 0;
+    shell.listenConnectionLost([&] { ++losses; });
+    world.browsers.open("first", "http://first.example/");
+    auto windows = shell.createWindows();
+    shell.listenWindowRegistered([] {});
+    extension.connected(1, [](const std::string&) {});
+    extension.received(1, R"({"type":"watch","browser":"firefox"})");
+    extension.received(1, R"({"type":"tab","tab":3,"window":1,"url":"http://tab.example/"})");
+
+    world.browsers.loseBrowser();
+    world.loop.runPending();
+    EXPECT_EQ(losses, 1);
+    EXPECT_THROW(shell.createWindows(), vantrel::BrowserError) << "the browser is not back yet";
+    world.browsers.comeBack();
+    world.browsers.open("again", "http://again.example/");
+    windows = shell.createWindows();
+    ASSERT_EQ(windows->Count(), 2);
+    EXPECT_EQ(windows->Item(0)->LocationURL(), "http://tab.example/");
+    EXPECT_EQ(windows->Item(1)->LocationURL(), "http://again.example/");
+}

@@ -10,11 +10,13 @@
 #include <sstream>
 
 #include "chromium_test_support.h"
+#include "engine/browser_recovery.h"
 #include "engine/page_scanner.h"
 #include "platform/sqlite/sqlite_registry.h"
 #include "settings/settings_store.h"
 #include "shell/vantrel_form.h"
 #include "test_browser.h"
+#include "tests/adapters/scoped_env.h"
 #include "watch_process.h"
 #include "x_desktop.h"
 
@@ -79,6 +81,8 @@ class Watch : public ::testing::Test {
     }
 
     TempDir dir;
+    // A keeper a watcher starts serves in the test's own folder, away from the user's.
+    ScopedEnv runtime{"XDG_RUNTIME_DIR", dir.path().c_str()};
     HttpServer server;
     const std::string lists = dir.path() + "lists/";
     const std::string registry = dir.path() + "registry.db";
@@ -195,6 +199,28 @@ TEST_F(Watch, BrowserKilledMidRunLeavesTheWatcherToEndCleanly) {
     EXPECT_EQ(terminate(), 0) << watch->err;
     // The lists are saved at the end whatever became of the browser.
     EXPECT_EQ(readFile(lists + "blacklist.lis"), "adnet.test\r\n");
+}
+
+TEST_F(Watch, AnAttachedBrowserThatWentAwayIsAttachedAgainWhenItAnswers) {
+    server.page("/", opener(server.url("other.test", "/window"), "width=300,height=200"));
+    server.page("/window", "a pop-up");
+    ASSERT_NO_FATAL_FAILURE(start());
+    browser->kill();
+    ASSERT_TRUE(watch->waitForError(vantrel::BrowserRecovery::kLostTip)) << watch->err;
+    // Nothing answers at the endpoint for a while: the watcher waits, quietly.
+    watch->drain(2 * std::chrono::milliseconds(vantrel::BrowserRecovery::kRetryMs));
+    EXPECT_EQ(watch->err.find(vantrel::BrowserRecovery::kBackTip), std::string::npos) << watch->err;
+    ASSERT_TRUE(watch->running());
+
+    // The browser runs again on the same profile; its port file names the new endpoint.
+    browser = std::make_unique<TestBrowser>(dir, true);
+    ASSERT_TRUE(watch->waitForError(vantrel::BrowserRecovery::kBackTip)) << watch->err;
+    page = std::make_unique<PageDriver>(browser->connection(), "about:blank");
+    load("site.test", "/");
+    page->click("#b");
+    ASSERT_TRUE(watch->waitForRows(1)) << watch->err;
+    EXPECT_TRUE(eventually([&] { return browser->pages().size() == 1; }));
+    EXPECT_FALSE(server.requested("/window"));
 }
 
 TEST_F(Watch, InterruptEndsItLikeTermination) {

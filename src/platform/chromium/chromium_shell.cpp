@@ -1,5 +1,6 @@
 #include "platform/chromium/chromium_shell.h"
 
+#include "platform/chromium/keeper_connection.h"
 #include "platform/chromium/websocket_transport.h"
 
 namespace vantrel::chromium {
@@ -15,6 +16,7 @@ ChromiumOptions browserOptions(const Configuration& configuration, std::string p
     ChromiumOptions options;
     options.attach = configuration.vtr_browser;
     options.launch.command = configuration.vtr_browser_cmd;
+    options.launch.keeper = installedKeeper();
     options.programFolder = std::move(programFolder);
     return options;
 }
@@ -25,26 +27,36 @@ ChromiumShell::ChromiumShell(EventLoop& loop, ChromiumOptions options)
 ChromiumShell::~ChromiumShell() {
     close();
     // The collection may outlive the shell in the engine's hands.
-    if (windows_) windows_->setFrontWindowProbe({});
+    if (windows_) {
+        windows_->setFrontWindowProbe({});
+        windows_->setOnGone({});
+    }
+}
+
+std::unique_ptr<CdpTransport> ChromiumShell::openTransport() {
+    if (!options_.attach.empty()) return connectWebSocket(options_.attach, kConnectTimeout);
+    if (!options_.launch.keeper.empty()) {
+        return connectThroughKeeper(options_.launch, kConnectTimeout);
+    }
+    auto process = std::make_unique<ChromiumProcess>(options_.launch);
+    process_ = process.get();
+    browserPid_ = process->pid();
+    return process;
 }
 
 void ChromiumShell::connect() {
     if (tracker_) return;
-    std::unique_ptr<CdpTransport> transport;
-    if (options_.attach.empty()) {
-        auto process = std::make_unique<ChromiumProcess>(options_.launch);
-        process_ = process.get();
-        browserPid_ = process->pid();
-        transport = std::move(process);
-    } else {
-        transport = connectWebSocket(options_.attach, kConnectTimeout);
-    }
+    if (closed_) throw BrowserError("the connection to the browser was closed");
+    std::unique_ptr<CdpTransport> transport = openTransport();
     auto windows = std::make_shared<WindowList>(
         loop_, std::make_shared<page::PlaceholderImages>(options_.programFolder));
     auto tracker = std::make_shared<TargetTracker>(
         std::make_unique<CdpConnection>(std::move(transport)), loop_, windows);
     windows->setControl(tracker);
     windows->setFrontWindowProbe([this] { return x11().window(); });
+    windows->setOnGone([this, list = windows.get()] {
+        if (list == windows_.get()) connectionLost();
+    });
     try {
         tracker->connection().call("Browser.getVersion", Json::object(), {}, kConnectTimeout);
         for (const auto& w : tracker->start()) {
@@ -57,7 +69,7 @@ void ChromiumShell::connect() {
         throw;
     }
     if (!browserPid_) {
-        // Attached: the foreground test needs the browser's process id.
+        // Attached or through the keeper: the foreground test needs the browser's process id.
         try {
             const Json info = tracker->connection().call("SystemInfo.getProcessInfo");
             for (const auto& p : info.value("processInfo", Json::array())) {
@@ -71,7 +83,24 @@ void ChromiumShell::connect() {
 }
 
 void ChromiumShell::close() {
+    closed_ = true;
     if (tracker_) tracker_->close();
+}
+
+void ChromiumShell::listenConnectionLost(std::function<void()> onLost) {
+    onLost_ = std::move(onLost);
+}
+
+void ChromiumShell::connectionLost() {
+    if (closed_ || !tracker_) return;
+    // A browser whose pipe the shell held itself has ended for good, and its connection stays
+    // as it is, closed. One through the keeper, or attached, is reached afresh.
+    if (!process_) {
+        tracker_->close();
+        tracker_.reset();
+        browserPid_ = 0;
+    }
+    if (onLost_) onLost_();
 }
 
 std::unique_ptr<BrowserWindows> ChromiumShell::createWindows() {

@@ -25,7 +25,8 @@ struct ChromiumOptions {
 };
 
 // The options the configuration values vtr_browser and vtr_browser_cmd stand for: the user's
-// own profile, the browser left running when Vantrel ends.
+// own profile, the browser started and held by the keeper installed beside the program, so it
+// stays when Vantrel ends.
 ChromiumOptions browserOptions(const Configuration& configuration, std::string programFolder);
 
 // The user's Chromium as the engine's window collection. The connection is made by the first
@@ -40,10 +41,14 @@ class ChromiumShell : public BrowserShell {
 
     std::unique_ptr<BrowserWindows> createWindows() override;
     void listenWindowRegistered(std::function<void()> onWindowRegistered) override;
+    // The connection ended without close(): the browser ended, the keeper restarts it, or the
+    // attached browser went away. The next connect() makes a new connection, except to a
+    // browser whose pipe the shell held itself (no keeper): that one has ended for good.
+    void listenConnectionLost(std::function<void()> onLost) override;
 
     // Connects now if not yet connected. Throws BrowserError.
     void connect();
-    // Resumes everything that waits for Vantrel and closes the connection.
+    // Resumes everything that waits for Vantrel and closes the connection for good.
     void close();
 
     // The window whose page has focus, when the X11 window in front belongs to the browser (or,
@@ -53,12 +58,15 @@ class ChromiumShell : public BrowserShell {
 
     // The browser's process id (0 when unknown).
     pid_t browserPid() const { return browserPid_; }
-    // The started browser, null when attached to a running one.
+    // The browser started with its pipe held here, null when attached to a running one or
+    // reached through the keeper.
     ChromiumProcess* process() const { return process_; }
     // The raw connection, for tools and tests that drive the browser themselves.
     CdpConnection& connection();
 
   private:
+    std::unique_ptr<CdpTransport> openTransport();
+    void connectionLost();
     X11ActiveWindow& x11();
 
     EventLoop& loop_;
@@ -68,6 +76,8 @@ class ChromiumShell : public BrowserShell {
     ChromiumProcess* process_ = nullptr;
     pid_t browserPid_ = 0;
     std::unique_ptr<X11ActiveWindow> x11_;
+    std::function<void()> onLost_;
+    bool closed_ = false;
 };
 
 }  // namespace vantrel::chromium

@@ -1,6 +1,7 @@
 #include "platform/chromium/window_list.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace vantrel::chromium {
 
@@ -232,6 +233,7 @@ void WindowList::browserGone() {
     }
     windows_.clear();
     focusedTarget_.clear();
+    if (auto onGone = std::exchange(onGone_, {})) onGone();
 }
 
 int LiveWindows::Count() {

@@ -44,6 +44,8 @@ class WindowList : public WindowEvents, public std::enable_shared_from_this<Wind
 
     void setControl(std::weak_ptr<BrowserControl> control) { control_ = std::move(control); }
     void setOnRegistered(std::function<void()> handler) { onRegistered_ = std::move(handler); }
+    // Runs once the browser is gone (the connection ended).
+    void setOnGone(std::function<void()> handler) { onGone_ = std::move(handler); }
 
     // The windows of the collection, oldest first.
     std::vector<std::shared_ptr<WebBrowser>> browsers();
@@ -87,6 +89,7 @@ class WindowList : public WindowEvents, public std::enable_shared_from_this<Wind
     std::shared_ptr<page::PlaceholderImages> placeholders_;
     std::weak_ptr<BrowserControl> control_;
     std::function<void()> onRegistered_;
+    std::function<void()> onGone_;
     std::vector<std::shared_ptr<WindowState>> windows_;
     std::string focusedTarget_;
     std::function<unsigned()> frontProbe_;

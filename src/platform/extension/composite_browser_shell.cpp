@@ -26,7 +26,10 @@ CompositeBrowserShell::CompositeBrowserShell(std::vector<BrowserShell*> shells)
     : shells_(std::move(shells)) {}
 
 void CompositeBrowserShell::connect() {
-    if (!collections_.empty()) return;
+    if (!collections_.empty()) {
+        reconnectLost();
+        return;
+    }
     std::vector<std::unique_ptr<BrowserWindows>> collections;
     for (BrowserShell* shell : shells_) collections.push_back(shell->createWindows());
     collections_ = std::move(collections);
@@ -51,6 +54,30 @@ void CompositeBrowserShell::listenWindowRegistered(std::function<void()> onWindo
             joined(shell);
             if (onRegistered_) onRegistered_();
         });
+    }
+}
+
+void CompositeBrowserShell::listenConnectionLost(std::function<void()> onLost) {
+    onLost_ = std::move(onLost);
+    for (size_t shell = 0; shell < shells_.size(); ++shell) {
+        shells_[shell]->listenConnectionLost([this, shell] {
+            lost_.insert(shell);
+            if (onLost_) onLost_();
+        });
+    }
+}
+
+void CompositeBrowserShell::reconnectLost() {
+    for (auto it = lost_.begin(); it != lost_.end(); it = lost_.erase(it)) {
+        const size_t shell = *it;
+        auto collection = shells_[shell]->createWindows();  // throws: still lost
+        std::erase_if(order_, [&](const auto& entry) { return entry.first == shell; });
+        collections_[shell] = std::move(collection);
+        for (int i = 0; i < collections_[shell]->Count(); ++i) {
+            if (auto window = collections_[shell]->Item(i)) {
+                order_.emplace_back(shell, window->handle());
+            }
+        }
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <memory>
+#include <set>
 #include <utility>
 #include <vector>
 
@@ -19,6 +20,8 @@ class CompositeBrowserShell : public BrowserShell {
     // Throws BrowserError when one of the shells cannot be reached.
     std::unique_ptr<BrowserWindows> createWindows() override;
     void listenWindowRegistered(std::function<void()> onWindowRegistered) override;
+    // Any shell's loss; that shell is reached afresh by the next createWindows().
+    void listenConnectionLost(std::function<void()> onLost) override;
 
     // The windows of every shell, in the order they joined.
     std::vector<std::shared_ptr<WebBrowser>> windows();
@@ -27,11 +30,15 @@ class CompositeBrowserShell : public BrowserShell {
     // Each shell's collection, made at the first use; the windows open then join in shell order.
     void connect();
     void joined(size_t shell);
+    // A lost shell's new collection replaces the old; its windows join anew.
+    void reconnectLost();
 
     std::vector<BrowserShell*> shells_;
     std::vector<std::unique_ptr<BrowserWindows>> collections_;
     std::vector<std::pair<size_t, WindowHandle>> order_;  // shell, handle
     std::function<void()> onRegistered_;
+    std::function<void()> onLost_;
+    std::set<size_t> lost_;
 };
 
 }  // namespace vantrel::extension

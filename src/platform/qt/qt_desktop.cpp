@@ -214,6 +214,12 @@ bool QtDesktop::trayAdd(TrayIcon icon, const std::string& tip) {
     return QSystemTrayIcon::isSystemTrayAvailable();
 }
 
+bool QtDesktop::traySetTip(const std::string& tip) {
+    if (impl_->displayGone || !impl_->tray.isVisible()) return false;
+    impl_->tray.setToolTip(QString::fromStdString(tip));
+    return true;
+}
+
 bool QtDesktop::trayModify(TrayIcon icon) {
     if (impl_->displayGone || !impl_->tray.isVisible()) return false;
     impl_->tray.setIcon(impl_->icons[icon]);

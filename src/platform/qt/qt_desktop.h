@@ -49,6 +49,7 @@ class QtDesktop : public Desktop {
     void unregisterHotKey(int id) override;
     bool trayAdd(TrayIcon icon, const std::string& tip) override;
     bool trayModify(TrayIcon icon) override;
+    bool traySetTip(const std::string& tip) override;
     void trayDelete() override;
     void playSoundFile(const std::string& path) override;
     void playBuiltInSound() override;

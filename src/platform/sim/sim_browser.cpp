@@ -86,6 +86,23 @@ void SimBrowserShell::listenWindowRegistered(std::function<void()> onWindowRegis
     onWindowRegistered_ = std::move(onWindowRegistered);
 }
 
+void SimBrowserShell::listenConnectionLost(std::function<void()> onLost) {
+    onLost_ = std::move(onLost);
+}
+
+void SimBrowserShell::loseBrowser() {
+    open_.clear();
+    closing_.clear();
+    failing.insert(BrowserCall::CreateWindows);
+    loop_.post([this] {
+        if (onLost_) onLost_();
+    });
+}
+
+void SimBrowserShell::comeBack() {
+    failing.erase(BrowserCall::CreateWindows);
+}
+
 std::shared_ptr<SimBrowser> SimBrowserShell::open(const std::string& name, const std::string& url,
                                                   int toolBar, bool menuBar) {
     auto window =

@@ -71,6 +71,12 @@ class SimBrowserShell : public BrowserShell {
 
     std::unique_ptr<BrowserWindows> createWindows() override;
     void listenWindowRegistered(std::function<void()> onWindowRegistered) override;
+    void listenConnectionLost(std::function<void()> onLost) override;
+
+    // The browser goes away, as when it ends: its windows are gone, it cannot be reached until
+    // comeBack(), and the loss is reported through the loop, as the real adapter reports it.
+    void loseBrowser();
+    void comeBack();
 
     // Opens a window that joins the collection and tells the listener.
     std::shared_ptr<SimBrowser> open(const std::string& name, const std::string& url,
@@ -104,6 +110,7 @@ class SimBrowserShell : public BrowserShell {
 
     EventLoop& loop_;
     std::function<void()> onWindowRegistered_;
+    std::function<void()> onLost_;
     std::vector<std::shared_ptr<SimBrowser>> open_;
     std::vector<std::shared_ptr<SimBrowser>> all_;
     std::vector<const SimBrowser*> closing_;  // closed, still in open_ until they depart

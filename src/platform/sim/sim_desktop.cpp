@@ -42,6 +42,12 @@ bool SimDesktop::trayModify(TrayIcon icon) {
     return true;
 }
 
+bool SimDesktop::traySetTip(const std::string& tip) {
+    if (trayRefuses || !trayPresent) return false;
+    trayTip = tip;
+    return true;
+}
+
 void SimDesktop::trayDelete() {
     trayPresent = false;
 }

@@ -37,6 +37,7 @@ class SimDesktop : public Desktop {
 
     bool trayAdd(TrayIcon icon, const std::string& tip) override;
     bool trayModify(TrayIcon icon) override;
+    bool traySetTip(const std::string& tip) override;
     void trayDelete() override;
 
     void playSoundFile(const std::string& path) override { sounds.push_back(path); }

@@ -129,6 +129,11 @@ bool HeadlessDesktop::trayModify(TrayIcon) {
     return false;
 }
 
+bool HeadlessDesktop::traySetTip(const std::string& tip) {
+    messages_ << tip << std::endl;
+    return false;
+}
+
 void HeadlessDesktop::trayDelete() {}
 
 void HeadlessDesktop::playSoundFile(const std::string&) {}

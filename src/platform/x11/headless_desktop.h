@@ -42,6 +42,8 @@ class HeadlessDesktop : public Desktop {
     void unregisterHotKey(int id) override;
     bool trayAdd(TrayIcon icon, const std::string& tip) override;
     bool trayModify(TrayIcon icon) override;
+    // No tray: the tip is printed, as it tells of the browser's loss and return.
+    bool traySetTip(const std::string& tip) override;
     void trayDelete() override;
     void playSoundFile(const std::string& path) override;
     void playBuiltInSound() override;

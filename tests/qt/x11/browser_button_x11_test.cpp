@@ -23,6 +23,8 @@
 #include "platform/webext/browser_extension.h"
 #include "platform/webext/native_messaging.h"
 #include "program_process.h"
+#include "tests/adapters/scoped_env.h"
+#include "tests/e2e/session_sweep.h"
 #include "tests/e2e/test_browser.h"
 
 namespace {
@@ -316,6 +318,10 @@ class BrowserButtonWithChromium : public ::testing::Test {
     chromium_test::HttpServer server;
     const std::string url = server.url("127.0.0.1", "/");
     const std::string profile = dir.path() + "profile";
+    // The keeper of the browser a start leaves running serves in the test's own folder; the
+    // test ends it with its browser.
+    ScopedEnv runtime{"XDG_RUNTIME_DIR", dir.path().c_str()};
+    chromium_test::SessionSweep sweep{profile};
 };
 
 TEST_F(BrowserButtonWithChromium, EachPressBlacklistsTheFrontSiteAlsoAfterTheProgramMoved) {
@@ -338,9 +344,9 @@ TEST_F(BrowserButtonWithChromium, EachPressBlacklistsTheFrontSiteAlsoAfterThePro
             << readAll(program.file("blacklist.lis")).toStdString();
         ASSERT_TRUE(browser.press(url));  // a second press logs again
         runUntil([] { return false; }, 1000);
-        // The browser Vantrel started ends with it.
         EXPECT_TRUE(program.terminate());
         EXPECT_EQ(program.storedValue("vtr_count").toInt(), 2);
+        // The browser outlives the program; the test ends it here, and its keeper with it.
     }
     ::unlink((profile + "/DevToolsActivePort").c_str());  // left behind by the browser
 
@@ -361,8 +367,8 @@ TEST_F(BrowserButtonWithChromium, EachPressBlacklistsTheFrontSiteAlsoAfterThePro
 }
 
 TEST_F(BrowserButtonWithChromium, WithNoCopyRunningThePressStartsOneThatOutlivesTheBrowser) {
-    // A first start writes the extension and the host manifest for this profile, then ends (and
-    // the browser it started with it).
+    // A first start writes the extension and the host manifest for this profile, then ends, and
+    // the test ends the browser it started (which outlives it) with that browser's keeper.
     Program program(QString(), {{"vtr_browser_cmd", "chromium --user-data-dir=" + profile},
                                 {"vtr_server", server.url("127.0.0.1", "")}});
     ASSERT_TRUE(runUntil([&] {
@@ -371,6 +377,7 @@ TEST_F(BrowserButtonWithChromium, WithNoCopyRunningThePressStartsOneThatOutlives
     }));
     ASSERT_TRUE(program.terminate());
     ASSERT_EQ(listeningCopy(), 0);
+    ASSERT_TRUE(chromium_test::endSessionsNaming(profile));
     ::unlink((profile + "/DevToolsActivePort").c_str());
 
     StartedCopy started(program.file("vantrel"));

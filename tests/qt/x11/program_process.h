@@ -84,6 +84,9 @@ class Program {
                      const std::function<void(const QDir& folder)>& prepare = {}) {
         programPath_ = dir_.filePath(QStringLiteral("vantrel"));
         QFile::copy(QStringLiteral(VANTREL_PATH), programPath_);
+        // Installed beside it: the keeper of the browser the program starts.
+        QFile::copy(QStringLiteral(VANTREL_KEEPER_PATH),
+                    dir_.filePath(QStringLiteral("vantrel-keeper")));
         // A later start unless the test asks for the first: the first-run screens wait for the
         // user.
         if (!settings.contains("is_introduced")) {
