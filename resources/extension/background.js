@@ -115,6 +115,9 @@ function fromVantrel(message) {
     case 'cancel':
       cancel(message.tab, message.frame, message.url);
       break;
+    case 'rules':
+      takeRules(message);
+      break;
     case 'write':
       api.scripting.executeScript({
         target: { tabId: message.tab, frameIds: [message.frame] },
@@ -207,6 +210,16 @@ api.webNavigation.onCommitted.addListener((d) => {
   }
   post({ type: 'committed', tab: d.tabId, frame: d.frameId, url: d.url });
 });
+// A request the browser's rules blocked shows the browser's error page in its place, which is
+// taken back as a cancelled navigation that committed.
+api.webNavigation.onErrorOccurred.addListener((d) => {
+  if (!d.error.includes('ERR_BLOCKED_BY_CLIENT')) return;
+  const key = d.tabId + '/' + d.frameId;
+  committed.set(key, d.url);
+  if (cancelled.get(key) !== d.url) return;
+  cancelled.delete(key);
+  takeBack(d.tabId, d.frameId);
+});
 api.webNavigation.onCompleted.addListener(async (d) => {
   if (!watching || d.tabId < 0) return;
   const load = ++loads;
@@ -242,6 +255,43 @@ function holdForVerdict(d) {
     verdicts.set(request, decide);
     post({ type: 'navigate', tab: d.tabId, frame: d.frameId, url: d.url, request });
   });
+}
+
+// --- Chromium: Vantrel's lists as the browser's own rules, which stop a document request before
+// it leaves. A rule set comes in several messages; the last replaces every rule at once.
+
+const DOCUMENTS = ['main_frame', 'sub_frame'];
+let rulesSet = { set: 0, items: [] };
+let rulesApplying = Promise.resolve();
+
+function ruleOf([id, priority, action, match]) {
+  const condition = typeof match === 'string'
+    ? { urlFilter: match, isUrlFilterCaseSensitive: false, resourceTypes: DOCUMENTS }
+    : { requestDomains: match, resourceTypes: DOCUMENTS };
+  return { id, priority, action: { type: action }, condition };
+}
+
+function takeRules(message) {
+  if (message.set !== rulesSet.set) rulesSet = { set: message.set, items: [] };
+  for (const item of message.rules) rulesSet.items.push(item);
+  if (!message.last) return;
+  const { set, items } = rulesSet;
+  rulesSet = { set: 0, items: [] };
+  rulesApplying = rulesApplying.then(() => applyRules(set, items.map(ruleOf)));
+}
+
+async function applyRules(set, addRules) {
+  const started = performance.now();
+  let error = '';
+  try {
+    const old = await api.declarativeNetRequest.getDynamicRules();
+    await api.declarativeNetRequest.updateDynamicRules(
+      { removeRuleIds: old.map((rule) => rule.id), addRules });
+  } catch (e) {
+    error = String(e && e.message ? e.message : e);
+  }
+  post({ type: 'rulesApplied', set, count: error ? 0 : addRules.length,
+         ms: Math.round(performance.now() - started), error });
 }
 
 if (BLOCKING) {

@@ -66,6 +66,7 @@ bool entryLess(std::string_view a, std::string_view b) {
 }
 
 size_t DomainList::insertSorted(std::string entry) {
+    ++revision_;
     const auto at = std::upper_bound(
         entries_.begin(), entries_.end(), entry,
         [](const std::string& a, const std::string& b) { return entryLess(a, b); });
@@ -76,6 +77,7 @@ size_t DomainList::insertSorted(std::string entry) {
 }
 
 void DomainList::assign(std::vector<std::string> lines) {
+    ++revision_;
     sortEntries(lines);
     std::vector<std::string> patterns;
     patterns.reserve(lines.size());
@@ -88,6 +90,7 @@ void DomainList::assign(std::vector<std::string> lines) {
 }
 
 void DomainList::replaceAt(size_t index, std::string entry) {
+    ++revision_;
     std::string& slot = entries_.at(index);
     const std::string_view oldPattern = matchPattern(slot);
     const std::string_view newPattern = matchPattern(entry);
@@ -97,6 +100,7 @@ void DomainList::replaceAt(size_t index, std::string entry) {
 }
 
 void DomainList::removeAt(size_t index) {
+    ++revision_;
     if (index >= entries_.size()) throw std::out_of_range("DomainList::removeAt");
     const std::string_view pattern = matchPattern(entries_[index]);
     if (!pattern.empty()) matcher_.remove(pattern);
@@ -104,6 +108,7 @@ void DomainList::removeAt(size_t index) {
 }
 
 void DomainList::clear() {
+    ++revision_;
     entries_.clear();
     matcher_.clear();
 }

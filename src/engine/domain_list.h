@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -33,6 +34,8 @@ class DomainList {
     const std::vector<std::string>& entries() const { return entries_; }
     size_t size() const { return entries_.size(); }
     const std::string& at(size_t index) const { return entries_.at(index); }
+    // Counts the changes, so that a copy held elsewhere (the browser's rules) can follow them.
+    std::uint64_t revision() const { return revision_; }
 
     // Inserts at the sorted place and returns the index.
     size_t insertSorted(std::string entry);
@@ -54,6 +57,7 @@ class DomainList {
   private:
     std::vector<std::string> entries_;
     SubstringMatcher matcher_;
+    std::uint64_t revision_ = 0;
 };
 
 }  // namespace vantrel

@@ -11,6 +11,7 @@
 
 #include "platform/extension/composite_browser_shell.h"
 #include "platform/extension/extension_shell.h"
+#include "platform/extension/rules_follower.h"
 #include "platform/sim/sim_world.h"
 #include "shell/vantrel_form.h"
 
@@ -32,10 +33,11 @@ class ExtensionWatch : public ::testing::Test {
     void SetUp() override { ASSERT_TRUE(form.FormCreate()); }
 
     // A browser whose extension has said "watch", with one normal window and one tab.
-    void connect(ExtensionShell::Connection c, pid_t pid, const std::string& frontPage) {
+    void connect(ExtensionShell::Connection c, pid_t pid, const std::string& frontPage,
+                 const std::string& browser = "firefox") {
         shell.connected(c, [this, c](const std::string& m) { sent[c].push_back(Json::parse(m)); });
         send(c, {{"type", "host"}, {"browserPid", pid}, {"caller", "test"}});
-        send(c, {{"type", "watch"}, {"browser", "firefox"}, {"version", "128.0"}});
+        send(c, {{"type", "watch"}, {"browser", browser}, {"version", "128.0"}});
         send(c, {{"type", "window"}, {"window", 1}, {"popup", false}});
         send(c, {{"type", "tab"}, {"tab", 10}, {"window", 1}, {"url", frontPage}});
     }
@@ -276,6 +278,69 @@ TEST_F(ExtensionWatch, BadMessagesAreRefusedAndCountedAndNothingOfThemReachesThe
     // Messages of a connection never made are refused too.
     shell.received(9, R"({"type":"watch","browser":"x"})");
     EXPECT_EQ(shell.refusedMessages(), 3u + bad.size());
+}
+
+// The rule sets a browser was sent, each as the rules of its messages joined.
+std::vector<std::vector<Json>> ruleSets(const std::vector<Json>& messages) {
+    std::vector<std::vector<Json>> sets;
+    std::vector<Json> open;
+    for (const auto& m : messages) {
+        for (const auto& rule : m["rules"]) open.push_back(rule);
+        if (m["last"] == true) {
+            sets.push_back(std::move(open));
+            open.clear();
+        }
+    }
+    return sets;
+}
+
+bool holdsFilter(const std::vector<Json>& rules, const std::string& filter) {
+    for (const auto& rule : rules) {
+        if (rule[3] == filter) return true;
+    }
+    return false;
+}
+
+TEST_F(ExtensionWatch, ChromiumBrowsersGetTheListsRulesAtOnceAndAfterEveryListChange) {
+    vantrel::extension::RulesFollower follower(world.loop, form.lists.CleanList,
+                                               form.lists.BlackList, "", shell);
+    connect(1, kChromePid, "http://news.example/", "chromium");
+    connect(2, kFirefoxPid, "http://news.example/");
+    ASSERT_EQ(ruleSets(sentOf(1, "rules")).size(), 1u);
+    EXPECT_TRUE(sentOf(2, "rules").empty()) << "Firefox holds requests for the verdict instead";
+    EXPECT_FALSE(holdsFilter(ruleSets(sentOf(1, "rules"))[0], "tracker.example"));
+
+    ASSERT_TRUE(form.lists.AddURLToList(form.lists.BlackList, "http://Tracker.example/x"));
+    world.loop.advance(vantrel::extension::RulesFollower::kCheckEveryMs);
+    const auto sets = ruleSets(sentOf(1, "rules"));
+    ASSERT_EQ(sets.size(), 2u);
+    EXPECT_TRUE(holdsFilter(sets[1], "tracker.example"));
+
+    world.loop.advance(10 * vantrel::extension::RulesFollower::kCheckEveryMs);
+    EXPECT_EQ(ruleSets(sentOf(1, "rules")).size(), 2u) << "unchanged lists are not sent again";
+}
+
+TEST(ExtensionRulesMessages, ALargeSetGoesInSeveralMessagesUnderTheLimitAndOnlyTheLastSaysSo) {
+    vantrel::DomainList allowed, black;
+    std::vector<std::string> names;
+    for (int i = 0; i < 100000; ++i) names.push_back("host-" + std::to_string(i) + ".example.org");
+    black.assign(names);
+    const auto set = vantrel::requestRulesFor(allowed, black, "");
+    const auto messages = vantrel::extension::rulesMessages(7, set);
+    ASSERT_GT(messages.size(), 1u);
+    size_t rules = 0;
+    for (size_t i = 0; i < messages.size(); ++i) {
+        EXPECT_LE(messages[i].size(), vantrel::extension::kMaxMessageToBrowser);
+        const auto m = Json::parse(messages[i]);
+        EXPECT_EQ(m["set"], 7);
+        EXPECT_EQ(m["last"], i + 1 == messages.size());
+        rules += m["rules"].size();
+    }
+    EXPECT_EQ(rules, set.rules.size());
+    // No rules at all still makes one message, which clears the browser's rules.
+    const auto empty = vantrel::extension::rulesMessages(8, {});
+    ASSERT_EQ(empty.size(), 1u);
+    EXPECT_EQ(Json::parse(empty[0])["last"], true);
 }
 
 TEST(ExtensionWriteMessages,

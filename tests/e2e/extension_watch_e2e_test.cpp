@@ -151,7 +151,11 @@ TEST_F(ExtensionWatch, PopUpsBannersAndAdLinksAreHandledAndAFullWindowStays) {
     EXPECT_EQ(browser->pages().size(), 2u);
     EXPECT_EQ(watch->rows().size(), rows) << watch->out;
 
-    // An advertising link: logged, and the tab is back at its page (the request has left).
+    // An advertising link: stopped by the browser's rules before it leaves, logged, and the
+    // tab is back at its page.
+    ASSERT_TRUE(watch->waitFor([&] {
+        return watch->err.find(" request rules (") != std::string::npos;
+    })) << watch->err;
     page.click("#adx");
     EXPECT_TRUE(logged(server.url("site.test", "/ads/offer"))) << watch->out;
     EXPECT_TRUE(eventually([&] {
@@ -159,6 +163,7 @@ TEST_F(ExtensionWatch, PopUpsBannersAndAdLinksAreHandledAndAFullWindowStays) {
     })) << valueIn(page, "location.href")
         << "\n"
         << browser->pages().size();
+    EXPECT_FALSE(server.requested("/ads/offer"));
     EXPECT_TRUE(watch->running());
 }
 

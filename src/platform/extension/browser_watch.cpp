@@ -49,6 +49,11 @@ void BrowserWatch::reportBrowsers() {
         if (browser.unanswered) {
             report_ << ", " << browser.unanswered << " requests went on without a verdict";
         }
+        if (!browser.rulesError.empty()) {
+            report_ << ", request rules refused: " << browser.rulesError;
+        } else if (browser.rules) {
+            report_ << ", " << browser.rules << " request rules (" << browser.rulesMs << " ms)";
+        }
         report_ << ")";
     }
     if (watched == 0) report_ << " none";

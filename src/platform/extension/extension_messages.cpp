@@ -47,6 +47,7 @@ constexpr Kind kKinds[] = {
     {"complete", Type::Complete, kTab | kFrame | kUrl | kLoad | kSnapshot},
     {"focus", Type::Focus, kWindow | kNoWindow},
     {"unanswered", Type::Unanswered, kCount},
+    {"rulesApplied", Type::RulesApplied, kCount},
 };
 
 bool readId(const Json& message, const char* key, bool noneAllowed, std::int64_t& out) {
@@ -101,6 +102,10 @@ bool readOptional(const Json& m, BrowserMessage& out) {
         if (m.contains("version") && !readText(m, "version", kMaxName, out.version)) return false;
         if (m.contains("blocking") && !readFlag(m, "blocking", out.blocking)) return false;
     }
+    if (out.type == Type::RulesApplied) {
+        if (m.contains("ms") && !readId(m, "ms", false, out.ms)) return false;
+        if (m.contains("error") && !readText(m, "error", kMaxName, out.error)) return false;
+    }
     if (out.type == Type::Navigate && m.contains("request")) {
         return readText(m, "request", 64, out.request) && !out.request.empty();
     }
@@ -148,6 +153,37 @@ std::string closeMessage(std::int64_t tab) {
     return dump({{"type", "close"}, {"tab", tab}});
 }
 
+namespace {
+
+// The items in arrays that each fit one message that is `emptySize` bytes without them; an item
+// too large for a message of its own is left out.
+std::vector<Json> batchesOf(const std::vector<Json>& items, std::size_t emptySize) {
+    std::vector<Json> batches;
+    Json batch = Json::array();
+    std::size_t size = emptySize;
+    for (const Json& item : items) {
+        const std::size_t itemSize = dump(item).size() + 1;
+        if (emptySize + itemSize > kMaxMessageToBrowser) continue;
+        if (size + itemSize > kMaxMessageToBrowser) {
+            batches.push_back(std::move(batch));
+            batch = Json::array();
+            size = emptySize;
+        }
+        batch.push_back(item);
+        size += itemSize;
+    }
+    if (!batch.empty()) batches.push_back(std::move(batch));
+    return batches;
+}
+
+Json ruleItem(const RequestRule& rule) {
+    const char* action = rule.action == RequestRule::Action::Allow ? "allow" : "block";
+    Json match = rule.urlFilter.empty() ? Json(rule.requestDomains) : Json(rule.urlFilter);
+    return Json::array({rule.id, rule.priority, action, std::move(match)});
+}
+
+}  // namespace
+
 std::vector<std::string> writeMessages(std::int64_t tab, std::int64_t frame, std::int64_t load,
                                        const std::vector<page::PageWrite>& writes) {
     const Json head = {{"type", "write"}, {"tab", tab}, {"frame", frame}, {"load", load}};
@@ -156,22 +192,27 @@ std::vector<std::string> writeMessages(std::int64_t tab, std::int64_t frame, std
         m["ops"] = ops;
         return dump(m);
     };
-    const std::size_t empty = message(Json::array()).size();
     std::vector<std::string> messages;
-    Json batch = Json::array();
-    std::size_t size = empty;
-    for (const Json& op : page::writeOps(writes)) {
-        const std::size_t opSize = dump(op).size() + 1;
-        if (empty + opSize > kMaxMessageToBrowser) continue;
-        if (size + opSize > kMaxMessageToBrowser) {
-            messages.push_back(message(batch));
-            batch = Json::array();
-            size = empty;
-        }
-        batch.push_back(op);
-        size += opSize;
+    const std::vector<Json> ops = page::writeOps(writes);
+    for (const Json& batch : batchesOf(ops, message(Json::array()).size())) {
+        messages.push_back(message(batch));
     }
-    if (!batch.empty()) messages.push_back(message(batch));
+    return messages;
+}
+
+std::vector<std::string> rulesMessages(std::int64_t set, const RequestRuleSet& rules) {
+    auto message = [&](const Json& items, bool last) {
+        return dump({{"type", "rules"}, {"set", set}, {"last", last}, {"rules", items}});
+    };
+    std::vector<Json> items;
+    items.reserve(rules.rules.size());
+    for (const auto& rule : rules.rules) items.push_back(ruleItem(rule));
+    std::vector<Json> batches = batchesOf(items, message(Json::array(), false).size());
+    if (batches.empty()) batches.push_back(Json::array());
+    std::vector<std::string> messages;
+    for (std::size_t i = 0; i < batches.size(); ++i) {
+        messages.push_back(message(batches[i], i + 1 == batches.size()));
+    }
     return messages;
 }
 

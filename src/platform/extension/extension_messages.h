@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/request_rules.h"
 #include "platform/page/page_script.h"
 
 namespace vantrel::extension {
@@ -40,6 +41,7 @@ struct BrowserMessage {
         Complete,       // tab, frame, url, load, snapshot (null when it could not be read)
         Focus,          // window (-1: none of this browser's)
         Unanswered,     // count: requests that went on without a verdict, since the start
+        RulesApplied,   // count (0 when refused), ms, error (empty when applied)
     };
 
     Type type = Type::Host;
@@ -50,11 +52,13 @@ struct BrowserMessage {
     std::int64_t load = -1;
     std::int64_t browserPid = 0;
     std::int64_t count = 0;
+    std::int64_t ms = 0;
     std::string url;
     std::string request;
     std::string browser;
     std::string version;
     std::string caller;
+    std::string error;
     bool popup = false;
     bool blocking = false;
     nlohmann::json snapshot;
@@ -73,5 +77,9 @@ std::string closeMessage(std::int64_t tab);
 // write over the limit is left out.
 std::vector<std::string> writeMessages(std::int64_t tab, std::int64_t frame, std::int64_t load,
                                        const std::vector<page::PageWrite>& writes);
+// The browser's rules for document requests, in as many messages as the browser's limit needs,
+// each rule as [id, priority, "block" or "allow", a filter text or an array of host names]; all
+// carry the number `set`, and the last one `last`.
+std::vector<std::string> rulesMessages(std::int64_t set, const RequestRuleSet& rules);
 
 }  // namespace vantrel::extension

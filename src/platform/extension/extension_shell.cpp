@@ -133,8 +133,20 @@ void ExtensionShell::answerWatch(Browser& browser, const BrowserMessage& message
         return;
     }
     browser.about.watched = true;
+    browser.applyRules = message.browser == "chromium";
     browser.send(watchingMessage());
+    if (browser.applyRules) {
+        for (const auto& rules : rulesMessages_) browser.send(rules);
+    }
     if (onChanged_) onChanged_();
+}
+
+void ExtensionShell::setRequestRules(const RequestRuleSet& rules) {
+    rulesMessages_ = rulesMessages(++rulesSet_, rules);
+    for (auto& [connection, browser] : browsers_) {
+        if (!browser.about.watched || !browser.applyRules) continue;
+        for (const auto& message : rulesMessages_) browser.send(message);
+    }
 }
 
 bool ExtensionShell::handleTabs(Connection connection, Browser& browser,
@@ -165,6 +177,12 @@ bool ExtensionShell::handleTabs(Connection connection, Browser& browser,
             return true;
         case Type::Unanswered:
             browser.about.unanswered = message.count;
+            if (onChanged_) onChanged_();
+            return true;
+        case Type::RulesApplied:
+            browser.about.rules = message.count;
+            browser.about.rulesMs = message.ms;
+            browser.about.rulesError = message.error;
             if (onChanged_) onChanged_();
             return true;
         default:

@@ -23,6 +23,10 @@ struct ConnectedBrowser {
     bool watched = false;  // false: declined, as it is watched over the DevTools protocol
     // Requests the browser let go on because Vantrel's verdict did not come in time.
     std::int64_t unanswered = 0;
+    // The browser's request rules made from the lists: how many it took, or why it refused them.
+    std::int64_t rules = 0;
+    std::int64_t rulesMs = 0;
+    std::string rulesError;
 };
 
 // Every browser connected through the extension as one window collection, driven by the
@@ -59,6 +63,10 @@ class ExtensionShell : public BrowserShell {
     // that went on without a verdict.
     void setOnBrowsersChanged(std::function<void()> handler) { onChanged_ = std::move(handler); }
     std::vector<ConnectedBrowser> browsers() const;
+    // The rules that Chromium-family browsers apply to document requests before they leave
+    // (their extensions may not hold a request for a verdict): sent to each such browser
+    // watched now and to each that connects later.
+    void setRequestRules(const RequestRuleSet& rules);
     std::uint64_t refusedMessages() const { return refused_; }
 
     // The active tab of the focused window of the browser whose process is `frontPid` (the
@@ -74,6 +82,7 @@ class ExtensionShell : public BrowserShell {
         Send send;
         ConnectedBrowser about;
         bool answered = false;                            // watching or declined
+        bool applyRules = false;                          // a Chromium-family browser
         std::map<std::int64_t, bool> popups;              // window id: a pop-up window
         std::map<std::int64_t, std::int64_t> tabs;        // tab id: its window id
         std::map<std::int64_t, std::int64_t> activeTabs;  // window id: its active tab
@@ -99,6 +108,8 @@ class ExtensionShell : public BrowserShell {
     std::function<bool(pid_t)> watchedElsewhere_;
     std::function<void()> onChanged_;
     std::uint64_t refused_ = 0;
+    std::int64_t rulesSet_ = 0;
+    std::vector<std::string> rulesMessages_;
 };
 
 }  // namespace vantrel::extension

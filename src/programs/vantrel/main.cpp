@@ -14,8 +14,9 @@
 #include "gui/main_window.h"
 #include "gui/tray_menu_view.h"
 #include "platform/chromium/chromium_shell.h"
-#include "platform/extension/browser_watch.h"
 #include "platform/curl/curl_http_transport.h"
+#include "platform/extension/browser_watch.h"
+#include "platform/extension/rules_follower.h"
 #include "platform/posix/posix_file_system.h"
 #include "platform/posix/posix_program_process.h"
 #include "platform/posix/xdg_autostart.h"
@@ -141,6 +142,12 @@ int main(int argc, char** argv) {
                                  desktop,       http,       process,   programFolder,
                                  configuration, &autostart, true,      button.get()};
         VantrelForm form(platform);
+        std::unique_ptr<extension::RulesFollower> requestRules;
+        if (watch) {
+            requestRules = std::make_unique<extension::RulesFollower>(
+                loop, form.lists.CleanList, form.lists.BlackList, configuration.vtr_server_ip,
+                watch->extension());
+        }
         gui::MainWindow window(form);
         gui::TrayMenuView trayMenu(form.trayMenu, [&window](const std::function<void()>& handler) {
             window.forward(handler);

@@ -11,8 +11,9 @@
 #include <thread>
 
 #include "platform/chromium/chromium_shell.h"
-#include "platform/extension/browser_watch.h"
 #include "platform/curl/curl_http_transport.h"
+#include "platform/extension/browser_watch.h"
+#include "platform/extension/rules_follower.h"
 #include "platform/posix/posix_file_system.h"
 #include "platform/posix/posix_program_process.h"
 #include "platform/posix/std_event_loop.h"
@@ -152,9 +153,12 @@ int runWatch(Args args) {
     vantrel::x11::HeadlessDesktop desktop(loop, std::cerr);
     desktop.setForegroundWindowSource([&] { return browsers.foregroundWindow(); });
     // Updates are the desktop program's: the watcher neither checks nor declines them.
-    vantrel::VantrelForm form({loop, files, registry, browsers.shell(), desktop, http, process, folder,
-                               configuration, nullptr, false});
+    vantrel::VantrelForm form({loop, files, registry, browsers.shell(), desktop, http, process,
+                               folder, configuration, nullptr, false});
     desktop.setHotKeyHandler([&](int id) { form.hotKeys.hotKeyMessage(id); });
+    vantrel::extension::RulesFollower requestRules(loop, form.lists.CleanList, form.lists.BlackList,
+                                                   configuration.vtr_server_ip,
+                                                   browsers.extension());
     LogPrinter printer(form.killLog.ListViewLog);
     afterTask = [&] { printer.printNewRows(); };
 
