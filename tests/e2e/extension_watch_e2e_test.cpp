@@ -167,6 +167,33 @@ TEST_F(ExtensionWatch, PopUpsBannersAndAdLinksAreHandledAndAFullWindowStays) {
     EXPECT_TRUE(watch->running());
 }
 
+TEST_F(ExtensionWatch, ASiteBlacklistedByTheHotKeyIsBlockedByTheBrowsersRules) {
+    server.page("/", "the page in front");
+    server.page("/next", "another page of the site");
+    TempDir profile;
+    auto browser = startBrowser(profile, 1);
+    ASSERT_TRUE(browser);
+    PageDriver page(browser->connection(), "about:blank");
+    ASSERT_NO_FATAL_FAILURE(load(*browser, page, server.url("plain.test", "/")));
+    ASSERT_TRUE(watch->waitFor([&] {
+        return watch->err.find(" request rules (") != std::string::npos;
+    })) << watch->err;
+    const size_t rulesLines = watch->err.size();
+
+    const auto pressed = std::chrono::steady_clock::now();
+    ASSERT_EQ(std::system("xdotool key ctrl+alt+b"), 0);
+    ASSERT_TRUE(watch->waitFor([&] {
+        return watch->err.find(" request rules (", rulesLines) != std::string::npos;
+    })) << watch->err;
+    std::printf("rules with the new entry in force %lld ms after the hot key\n",
+                sinceClick(pressed, std::chrono::steady_clock::now()));
+
+    browser->connection().call("Page.navigate", {{"url", server.url("plain.test", "/next")}},
+                               page.sessionId());
+    EXPECT_TRUE(logged(server.url("plain.test", "/next"))) << watch->out;
+    EXPECT_FALSE(server.requested("/next"));
+}
+
 TEST_F(ExtensionWatch, AKilledBrowserLeavesTheWatcherWatchingTheOtherOne) {
     server.page("/", opener("pop", server.url("other.test", "/window"), "width=300,height=200"));
     server.page("/window", "a pop-up");
