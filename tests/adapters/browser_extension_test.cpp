@@ -42,8 +42,7 @@ TEST(BrowserExtension, WritesAnExtensionWithTheButtonTheMenuItemAndTheIcons) {
     EXPECT_EQ(manifest["browser_specific_settings"]["gecko"]["id"], kFirefoxExtensionId);
     EXPECT_EQ(manifest["permissions"],
               Json::array({"nativeMessaging", "contextMenus", "tabs", "webNavigation", "scripting",
-                           "webRequest", "webRequestBlocking", "declarativeNetRequest",
-                           "declarativeNetRequestFeedback"}));
+                           "webRequest", "webRequestBlocking", "declarativeNetRequest"}));
     EXPECT_EQ(manifest["host_permissions"], Json::array({"<all_urls>"}));
     for (const auto& [size, path] : manifest["action"]["default_icon"].items()) {
         const std::string png = readAll(folder + path.get<std::string>());

@@ -115,11 +115,10 @@ std::string extensionManifest(const ToolbarButton& button) {
          {{"service_worker", "background.js"}, {"scripts", {"page_scripts.js", "background.js"}}}},
         // Firefox holds document requests for the verdict (webRequestBlocking); Chromium
         // browsers give ordinary extensions no blocking listener and ignore it, and stop them
-        // by the rules made from the lists (declarativeNetRequest), which report their matches
-        // to an unpacked extension (declarativeNetRequestFeedback).
+        // by the rules made from the lists (declarativeNetRequest).
         {"permissions",
          {"nativeMessaging", "contextMenus", "tabs", "webNavigation", "scripting", "webRequest",
-          "webRequestBlocking", "declarativeNetRequest", "declarativeNetRequestFeedback"}},
+          "webRequestBlocking", "declarativeNetRequest"}},
         {"host_permissions", {"<all_urls>"}},
         {"browser_specific_settings",
          {{"gecko", {{"id", kFirefoxExtensionId}, {"strict_min_version", "121.0"}}}}},
