@@ -359,6 +359,8 @@ TEST_F(BrowserButtonWithChromium, EachPressBlacklistsTheFrontSiteAlsoAfterThePro
             chromium_test::readFile(profile + "/NativeMessagingHosts/vantrel.host.json"), nullptr,
             false);
         EXPECT_EQ(host.value("path", ""), moved.file("vantrel").toStdString());
+        // A browser started again: a press before its background script listens is lost.
+        EXPECT_TRUE(runUntil([&] { return browser.buttonListening(); }));
         ASSERT_TRUE(showInFront(browser, url));
         ASSERT_TRUE(browser.press(url));
         EXPECT_TRUE(runUntil([&] { return blacklisted(moved); }));
