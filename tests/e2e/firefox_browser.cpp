@@ -436,7 +436,10 @@ std::vector<BrowserWindow> FirefoxBrowser::windows() {
     const Json found = chromeScript(R"(
         return [...Services.wm.getEnumerator("navigator:browser")].map((w) => ({
             popup: !w.toolbar.visible,
-            tabs: w.gBrowser.tabs.map((t) => t.linkedBrowser.currentURI.spec),
+            tabs: w.gBrowser.tabs.map((t) => {
+                const uri = t.linkedBrowser.currentURI;
+                return uri.prePath + uri.pathQueryRef;
+            }),
         }));)");
     std::vector<BrowserWindow> windows;
     for (const Json& window : found) {
