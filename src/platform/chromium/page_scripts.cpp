@@ -45,8 +45,11 @@ std::string focusScript() {
   const binding = globalThis[')JS") +
            kFocusBinding + R"JS('];
   let last = null;
-  const report = () => {
-    const now = document.hasFocus() ? '1' : '0';
+  // In a new document of the window in front, document.hasFocus() reads false at the start and
+  // sometimes still after the focus event: a focus event alone tells that the page has the focus,
+  // and a new document says nothing until it has one or hasFocus() says so.
+  const report = (event) => {
+    const now = event?.type === 'focus' || document.hasFocus() ? '1' : '0';
     if (now === last) return;
     last = now;
     try { binding(now); } catch (e) {}
@@ -54,7 +57,7 @@ std::string focusScript() {
   window.addEventListener('focus', report, true);
   window.addEventListener('blur', report, true);
   document.addEventListener('visibilitychange', report);
-  report();
+  if (document.hasFocus()) report();
 })())JS";
 }
 
