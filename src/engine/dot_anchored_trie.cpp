@@ -167,14 +167,14 @@ uint32_t DotAnchoredTrie::child(uint32_t node, const Header& h, uint8_t c) const
     return load32(table + h.children + equal.first() * sizeof(uint32_t));
 }
 
-bool DotAnchoredTrie::anyIn(std::string_view text, const std::vector<uint32_t>& counts) const {
+bool DotAnchoredTrie::anyIn(std::string_view text, const uint32_t* counts) const {
     if (nodes_.empty()) return false;
     return anyPlaceOf(text, '.', [&](size_t dot) { return matchesAtDot(text, dot, counts); });
 }
 
 // Forward from the dot along the part after a pattern's last dot, turning back wherever one ends.
 bool DotAnchoredTrie::matchesAtDot(std::string_view text, size_t dot,
-                                   const std::vector<uint32_t>& counts) const {
+                                   const uint32_t* counts) const {
     uint32_t node = kRoot;
     Header h = header(node);
     size_t at = dot + 1;
@@ -196,11 +196,11 @@ bool DotAnchoredTrie::matchesAtDot(std::string_view text, size_t dot,
 
 // Backward from `end` (exclusive) along the reversed part before a pattern's last dot.
 bool DotAnchoredTrie::matchesBefore(uint32_t node, std::string_view text, size_t end,
-                                    const std::vector<uint32_t>& counts) const {
+                                    const uint32_t* counts) const {
     Header h = header(node);
     for (;;) {
         // Removed patterns stay in the trie until the next rebuild; their count is zero.
-        if (h.value != kNone && counts[h.value] > 0) return true;
+        if (h.value != kNone && (!counts || counts[h.value] > 0)) return true;
         if (end == 0) return false;
         node = child(node, h, folded(text[end - 1]));
         if (node == kNone) return false;

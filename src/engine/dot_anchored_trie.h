@@ -27,8 +27,9 @@ class DotAnchoredTrie {
     void build(const std::vector<std::pair<std::string_view, uint32_t>>& patterns);
     bool empty() const { return nodes_.empty(); }
 
-    // True when some pattern whose count is above zero occurs in `text`.
-    bool anyIn(std::string_view text, const std::vector<uint32_t>& counts) const;
+    // True when some pattern whose count is above zero occurs in `text`; `counts` is by id, or
+    // null when every pattern here is live.
+    bool anyIn(std::string_view text, const uint32_t* counts) const;
 
   private:
     // The start of a node in nodes_; its label follows, then its children: their first bytes and
@@ -45,9 +46,9 @@ class DotAnchoredTrie {
     Header header(uint32_t node) const;
     const uint8_t* label(uint32_t node) const { return nodes_.data() + node + sizeof(Header); }
     uint32_t child(uint32_t node, const Header& h, uint8_t c) const;
-    bool matchesAtDot(std::string_view text, size_t dot, const std::vector<uint32_t>& counts) const;
+    bool matchesAtDot(std::string_view text, size_t dot, const uint32_t* counts) const;
     bool matchesBefore(uint32_t node, std::string_view text, size_t end,
-                       const std::vector<uint32_t>& counts) const;
+                       const uint32_t* counts) const;
 
     std::vector<uint8_t> nodes_;             // the root first; padded for block reads
     std::array<uint8_t, 256> byteClass_{};   // the columns of a node's full row of children

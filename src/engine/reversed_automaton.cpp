@@ -100,7 +100,7 @@ void ReversedAutomaton::buildDenseRows() {
     }
 }
 
-bool ReversedAutomaton::anyIn(std::string_view text, const std::vector<uint32_t>& counts) const {
+bool ReversedAutomaton::anyIn(std::string_view text, const uint32_t* counts) const {
     if (label_.empty()) return false;
     uint32_t state = kRoot;
     for (size_t i = text.size(); i-- > 0;) {
@@ -111,7 +111,7 @@ bool ReversedAutomaton::anyIn(std::string_view text, const std::vector<uint32_t>
         state = state >= denseStates_ ? next : dense_[size_t(state) * classes_ + byteClass_[c]];
         // Removed patterns stay in the automaton until the next rebuild; their count is zero.
         for (uint32_t s = firstOutput_[state]; s != kRoot; s = firstOutput_[fail_[s]]) {
-            if (counts[output_[s]] > 0) return true;
+            if (!counts || counts[output_[s]] > 0) return true;
         }
     }
     return false;

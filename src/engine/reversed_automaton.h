@@ -23,8 +23,9 @@ class ReversedAutomaton {
     void build(std::vector<std::pair<std::string, uint32_t>> patterns);
     bool empty() const { return label_.empty(); }
 
-    // True when some pattern whose count is above zero occurs in `text`.
-    bool anyIn(std::string_view text, const std::vector<uint32_t>& counts) const;
+    // True when some pattern whose count is above zero occurs in `text`; `counts` is by id, or
+    // null when every pattern here is live.
+    bool anyIn(std::string_view text, const uint32_t* counts) const;
 
   private:
     void buildTrie(const std::vector<std::pair<std::string, uint32_t>>& reversed);

@@ -33,8 +33,12 @@ struct SubstringMatcher::Impl {
         DotAnchoredTrie dotted;
         ReversedAutomaton plain;
 
+        // A level without removed patterns needs no counts: reading them costs a cache miss on
+        // every hit.
         bool anyIn(std::string_view text, const std::vector<uint32_t>& liveCounts) const {
-            return hasLive() && (dotted.anyIn(text, liveCounts) || plain.anyIn(text, liveCounts));
+            if (!hasLive()) return false;
+            const uint32_t* counts = dead == 0 ? nullptr : liveCounts.data();
+            return dotted.anyIn(text, counts) || plain.anyIn(text, counts);
         }
 
         bool hasLive() const { return ids.size() > dead; }
