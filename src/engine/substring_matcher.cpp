@@ -2,10 +2,9 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <unordered_map>
 
-#include "common/text.h"
 #include "engine/dot_anchored_trie.h"
+#include "engine/pattern_table.h"
 #include "engine/reversed_automaton.h"
 
 namespace vantrel {
@@ -44,11 +43,9 @@ struct SubstringMatcher::Impl {
         bool hasLive() const { return ids.size() > dead; }
     };
 
-    std::unordered_map<std::string, uint32_t> ids;
-    std::vector<const std::string*> texts;  // by id; points at keys of `ids`, null when free
-    std::vector<uint32_t> counts;           // by id
-    std::vector<uint8_t> levelOf;           // by id
-    std::vector<uint32_t> freeIds;
+    PatternTable patterns;
+    std::vector<uint32_t> counts;  // by id
+    std::vector<uint8_t> levelOf;  // by id
     std::vector<Level> levels = std::vector<Level>(1);
     size_t total = 0;
 
@@ -60,20 +57,12 @@ struct SubstringMatcher::Impl {
 
     // The id of `pattern`, and whether the pattern is new to the matcher.
     std::pair<uint32_t, bool> idOf(std::string_view pattern) {
-        auto [it, inserted] = ids.try_emplace(toUpperAscii(pattern), 0);
-        if (inserted) {
-            if (freeIds.empty()) {
-                it->second = static_cast<uint32_t>(texts.size());
-                texts.push_back(nullptr);
-                counts.push_back(0);
-                levelOf.push_back(0);
-            } else {
-                it->second = freeIds.back();
-                freeIds.pop_back();
-            }
-            texts[it->second] = &it->first;
+        const auto found = patterns.insert(pattern);
+        if (patterns.idLimit() > counts.size()) {
+            counts.resize(patterns.idLimit(), 0);
+            levelOf.resize(patterns.idLimit(), 0);
         }
-        return {it->second, inserted};
+        return found;
     }
 
     // Empties the level; returns its live ids and forgets its dead ones.
@@ -84,9 +73,7 @@ struct SubstringMatcher::Impl {
             if (counts[id] > 0) {
                 live.push_back(id);
             } else {
-                ids.erase(ids.find(*texts[id]));
-                texts[id] = nullptr;
-                freeIds.push_back(id);
+                patterns.erase(id);
             }
         }
         level = Level();
@@ -99,8 +86,8 @@ struct SubstringMatcher::Impl {
         std::vector<std::pair<std::string, uint32_t>> plain;
         for (uint32_t id : which) {
             levelOf[id] = static_cast<uint8_t>(k);
-            const std::string& text = *texts[id];
-            if (text.find('.') != std::string::npos) {
+            const std::string_view text = patterns.text(id);
+            if (text.find('.') != std::string_view::npos) {
                 dotted.emplace_back(text, id);
             } else {
                 plain.emplace_back(text, id);
@@ -142,7 +129,9 @@ SubstringMatcher& SubstringMatcher::operator=(SubstringMatcher&& other) noexcept
 void SubstringMatcher::assign(const std::vector<std::string>& patterns) {
     clear();
     Impl& m = *impl_;
-    m.ids.reserve(patterns.size());
+    size_t bytes = 0;
+    for (const auto& p : patterns) bytes += p.size();
+    m.patterns.reserve(patterns.size(), bytes);
     std::vector<uint32_t> loaded;
     loaded.reserve(patterns.size());
     for (const auto& p : patterns) {
@@ -170,11 +159,11 @@ void SubstringMatcher::add(std::string_view pattern) {
 
 void SubstringMatcher::remove(std::string_view pattern) {
     Impl& m = *impl_;
-    auto it = m.ids.find(toUpperAscii(pattern));
-    if (it == m.ids.end() || m.counts[it->second] == 0) return;
+    const uint32_t id = m.patterns.find(pattern);
+    if (id == PatternTable::kNone || m.counts[id] == 0) return;
     --m.total;
-    if (--m.counts[it->second] > 0) return;
-    const size_t k = m.levelOf[it->second];
+    if (--m.counts[id] > 0) return;
+    const size_t k = m.levelOf[id];
     Impl::Level& level = m.levels[k];
     ++level.dead;
     if (level.dead > level.ids.size() - level.dead) m.fill(k, m.takeLive(level));
