@@ -34,10 +34,13 @@ class ExtensionWatch : public ::testing::Test {
 
     // A browser whose extension has said "watch", with one normal window and one tab.
     void connect(ExtensionShell::Connection c, pid_t pid, const std::string& frontPage,
-                 const std::string& browser = "firefox") {
+                 const std::string& browser = "firefox", bool blocking = false) {
         shell.connected(c, [this, c](const std::string& m) { sent[c].push_back(Json::parse(m)); });
         send(c, {{"type", "host"}, {"browserPid", pid}, {"caller", "test"}});
-        send(c, {{"type", "watch"}, {"browser", browser}, {"version", "128.0"}});
+        send(c, {{"type", "watch"},
+                 {"browser", browser},
+                 {"version", "128.0"},
+                 {"blocking", blocking}});
         send(c, {{"type", "window"}, {"window", 1}, {"popup", false}});
         send(c, {{"type", "tab"}, {"tab", 10}, {"window", 1}, {"url", frontPage}});
     }
@@ -91,17 +94,19 @@ Json bannerSnapshot() {
 TEST_F(ExtensionWatch, APopUpWindowIsClosedAndLoggedWithItsAddressAndAFullWindowStays) {
     connect(1, kFirefoxPid, "http://news.example/");
     EXPECT_EQ(sentOf(1, "watching").size(), 1u);
-    openPopup(1, 2, 20, "http://offers.example/deal");
     // A full window opened by a click on a page of another site.
     send(1, {{"type", "window"}, {"window", 3}, {"popup", false}});
     send(1, {{"type", "tab"}, {"tab", 30}, {"window", 3}, {"url", "http://shop.example/"}});
-    ASSERT_EQ(collectionSize(), 3);
-
-    navigate(1, 20, "http://offers.example/deal");
+    // The pop-up goes as soon as its opener names its address, before its own navigation is
+    // reported; that report is no second event.
+    openPopup(1, 2, 20, "http://offers.example/deal");
     const auto closed = sentOf(1, "close");
     ASSERT_EQ(closed.size(), 1u);
     EXPECT_EQ(closed[0]["tab"], 20);
     EXPECT_EQ(loggedAddresses(), std::vector<std::string>{"http://offers.example/deal"});
+    navigate(1, 20, "http://offers.example/deal");
+    EXPECT_EQ(sentOf(1, "close").size(), 1u);
+    EXPECT_EQ(loggedAddresses().size(), 1u);
     world.loop.runPending();
     EXPECT_EQ(collectionSize(), 2);
 
@@ -141,6 +146,49 @@ TEST_F(ExtensionWatch, AdvertisingNavigationsAreCancelledByVerdictOrAfterTheFact
         (Json{{"type", "cancel"}, {"tab", 10}, {"frame", 5}, {"url", "http://ads.example/ads/y"}}));
     EXPECT_EQ(loggedAddresses(),
               (std::vector<std::string>{"http://ads.example/ads/x", "http://ads.example/ads/y"}));
+}
+
+TEST_F(ExtensionWatch, ANavigationItsOpenerReportedIsOneEventAnsweredWhenTheTabReportsIt) {
+    const std::string ad = "http://ads.example/ads/x";
+    auto openFull = [&](ExtensionShell::Connection c, int window, int tab) {
+        send(c, {{"type", "window"}, {"window", window}, {"popup", false}});
+        send(c, {{"type", "tab"}, {"tab", tab}, {"window", window}, {"url", ""}});
+        send(c, {{"type", "opened"}, {"tab", tab}, {"source", 10}, {"url", ad}});
+    };
+    // Firefox holds the tab's request: its verdict is the one given when the opener reported it.
+    // (The engine logs the cancelled address, and once more as it closes the window showing it.)
+    connect(1, kFirefoxPid, "http://news.example/", "firefox", true);
+    openFull(1, 2, 20);
+    const auto rows = loggedAddresses().size();
+    EXPECT_GE(rows, 1u);
+    EXPECT_TRUE(sentOf(1, "cancel").empty());
+    send(1, {{"type", "navigate"}, {"tab", 20}, {"frame", 0}, {"url", ad}, {"request", "5"}});
+    EXPECT_EQ(sentOf(1, "verdict"),
+              std::vector<Json>{(Json{{"type", "verdict"}, {"request", "5"}, {"cancel", true}})});
+    EXPECT_EQ(loggedAddresses().size(), rows);
+    // Reported by the tab first, then by its opener: decided once, at the first.
+    send(1, {{"type", "window"}, {"window", 3}, {"popup", false}});
+    send(1, {{"type", "tab"}, {"tab", 30}, {"window", 3}, {"url", ""}});
+    send(1, {{"type", "navigate"}, {"tab", 30}, {"frame", 0}, {"url", ad}, {"request", "6"}});
+    EXPECT_EQ(sentOf(1, "verdict").size(), 2u);
+    EXPECT_EQ(sentOf(1, "verdict")[1]["cancel"], true);
+    const auto rowsAfterTab = loggedAddresses().size();
+    send(1, {{"type", "opened"}, {"tab", 30}, {"source", 10}, {"url", ad}});
+    EXPECT_EQ(loggedAddresses().size(), rowsAfterTab);
+
+    // Chromium does not wait: it is told to cancel once, at the opener's report.
+    connect(2, kChromePid, "http://news.example/", "chromium");
+    openFull(2, 2, 20);
+    const auto chromiumRows = loggedAddresses().size();
+    navigate(2, 20, ad);
+    EXPECT_EQ(
+        sentOf(2, "cancel"),
+        std::vector<Json>{(Json{{"type", "cancel"}, {"tab", 20}, {"frame", 0}, {"url", ad}})});
+    EXPECT_EQ(loggedAddresses().size(), chromiumRows);
+    // A tab that then goes elsewhere is asked about as any other.
+    navigate(2, 20, "http://ads.example/ads/y");
+    EXPECT_EQ(sentOf(2, "cancel").size(), 2u);
+    EXPECT_EQ(shell.refusedMessages(), 0u);
 }
 
 TEST_F(ExtensionWatch, ABannerIsReplacedAndItsLinkRepointedInTheDocumentOfItsLoad) {

@@ -134,6 +134,7 @@ void ExtensionShell::answerWatch(Browser& browser, const BrowserMessage& message
     }
     browser.about.watched = true;
     browser.applyRules = message.browser == "chromium";
+    browser.blocking = message.blocking;
     browser.send(watchingMessage());
     if (browser.applyRules) {
         for (const auto& rules : rulesMessages_) browser.send(rules);
@@ -195,10 +196,7 @@ bool ExtensionShell::handlePages(Connection connection, Browser& browser,
     const std::string tab = tabKey(connection, message.tab);
     if (message.type == Type::Opened) {
         if (!browser.tabs.contains(message.source)) return false;
-        // A tab opened for a page is reported before this, with no address yet.
-        if (!browser.tabs.contains(message.tab)) addTab(connection, browser, message.tab, -1, "");
-        windows_->windowUrlChanged(tab, message.url);
-        windows_->newWindow(tabKey(connection, message.source), [](bool) {});
+        opened(connection, browser, message);
         return true;
     }
     if (!browser.tabs.contains(message.tab)) {
@@ -211,6 +209,7 @@ bool ExtensionShell::handlePages(Connection connection, Browser& browser,
     const std::string frame = frameKey(connection, message.tab, message.frame);
     switch (message.type) {
         case Type::Navigate: {
+            if (decidedAtOpening(browser, message)) return true;
             auto answer = [this, connection, request = message.request, tabId = message.tab,
                            frameId = message.frame, url = message.url](bool cancel) {
                 if (!request.empty()) {
@@ -239,6 +238,39 @@ bool ExtensionShell::handlePages(Connection connection, Browser& browser,
     }
 }
 
+void ExtensionShell::opened(Connection connection, Browser& browser,
+                            const BrowserMessage& message) {
+    const std::string tab = tabKey(connection, message.tab);
+    // A tab opened for a page is reported before this, with no address yet.
+    if (!browser.tabs.contains(message.tab)) addTab(connection, browser, message.tab, -1, "");
+    windows_->windowUrlChanged(tab, message.url);
+    windows_->newWindow(tabKey(connection, message.source), [](bool) {});
+    // The opener's report names the address the new tab is about to request, and comes before
+    // the tab's own report of that navigation (in Chromium tens of milliseconds before): the
+    // engine sees the navigation now, which closes a pop-up at once.
+    if (!browser.navigated.insert(message.tab).second) return;
+    windows_->beforeNavigate(
+        tab, tab, message.url,
+        [this, connection, tabId = message.tab, url = message.url](bool cancel) {
+            auto it = browsers_.find(connection);
+            if (it == browsers_.end()) return;
+            it->second.openings[tabId] = {url, cancel};
+            if (cancel && !it->second.blocking) it->second.send(cancelMessage(tabId, 0, url));
+        });
+}
+
+bool ExtensionShell::decidedAtOpening(Browser& browser, const BrowserMessage& message) {
+    if (message.frame != 0) return false;
+    browser.navigated.insert(message.tab);
+    const auto opening = browser.openings.find(message.tab);
+    if (opening == browser.openings.end()) return false;
+    const Opening decided = opening->second;
+    browser.openings.erase(opening);
+    if (decided.url != message.url) return false;
+    if (!message.request.empty()) browser.send(verdictMessage(message.request, decided.cancel));
+    return true;
+}
+
 void ExtensionShell::setWindowKind(Connection connection, Browser& browser, std::int64_t window,
                                    bool popup) {
     browser.popups[window] = popup;
@@ -264,6 +296,8 @@ void ExtensionShell::addTab(Connection connection, Browser& browser, std::int64_
 
 void ExtensionShell::removeTab(Connection connection, Browser& browser, std::int64_t tab) {
     browser.tabs.erase(tab);
+    browser.openings.erase(tab);
+    browser.navigated.erase(tab);
     const std::string key = tabKey(connection, tab);
     if (focusedTab_ == key) focusedTab_.clear();
     windows_->windowGone(key);

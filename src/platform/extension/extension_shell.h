@@ -6,6 +6,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -78,21 +79,33 @@ class ExtensionShell : public BrowserShell {
 
   private:
     class Control;
+    // A tab's first navigation, decided when its opener reported it, before the tab reports it.
+    struct Opening {
+        std::string url;
+        bool cancel = false;
+    };
     struct Browser {
         Send send;
         ConnectedBrowser about;
         bool answered = false;                            // watching or declined
         bool applyRules = false;                          // a Chromium-family browser
+        bool blocking = false;                            // its navigations wait for a verdict
         std::map<std::int64_t, bool> popups;              // window id: a pop-up window
         std::map<std::int64_t, std::int64_t> tabs;        // tab id: its window id
         std::map<std::int64_t, std::int64_t> activeTabs;  // window id: its active tab
         std::int64_t focusedWindow = -1;
+        std::map<std::int64_t, Opening> openings;  // tab id: its decided first navigation
+        std::set<std::int64_t> navigated;          // tabs whose first navigation the engine saw
     };
 
     bool handle(Connection connection, Browser& browser, const BrowserMessage& message);
     bool handleTabs(Connection connection, Browser& browser, const BrowserMessage& message);
     bool handlePages(Connection connection, Browser& browser, const BrowserMessage& message);
     void answerWatch(Browser& browser, const BrowserMessage& message);
+    void opened(Connection connection, Browser& browser, const BrowserMessage& message);
+    // True when the navigation was decided when its opener reported it; a request of it is
+    // then answered with that verdict.
+    bool decidedAtOpening(Browser& browser, const BrowserMessage& message);
     void setWindowKind(Connection connection, Browser& browser, std::int64_t window, bool popup);
     void addTab(Connection connection, Browser& browser, std::int64_t tab, std::int64_t window,
                 const std::string& url);
