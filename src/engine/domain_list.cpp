@@ -79,11 +79,12 @@ size_t DomainList::insertSorted(std::string entry) {
 void DomainList::assign(std::vector<std::string> lines) {
     ++revision_;
     sortEntries(lines);
-    std::vector<std::string> patterns;
+    // Views into the lines: the matcher keeps its own copy in one buffer.
+    std::vector<std::string_view> patterns;
     patterns.reserve(lines.size());
     for (const auto& line : lines) {
         const std::string_view pattern = matchPattern(line);
-        if (!pattern.empty()) patterns.emplace_back(pattern);
+        if (!pattern.empty()) patterns.push_back(pattern);
     }
     matcher_.assign(patterns);
     entries_ = std::move(lines);

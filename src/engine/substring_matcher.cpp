@@ -126,7 +126,7 @@ SubstringMatcher& SubstringMatcher::operator=(SubstringMatcher&& other) noexcept
     return *this;
 }
 
-void SubstringMatcher::assign(const std::vector<std::string>& patterns) {
+void SubstringMatcher::assign(const std::vector<std::string_view>& patterns) {
     clear();
     Impl& m = *impl_;
     size_t bytes = 0;

@@ -17,8 +17,9 @@ class SubstringMatcher {
     SubstringMatcher(SubstringMatcher&&) noexcept;
     SubstringMatcher& operator=(SubstringMatcher&&) noexcept;
 
-    // Replaces the whole set at once (the cheap way to load a large list).
-    void assign(const std::vector<std::string>& patterns);
+    // Replaces the whole set at once (the cheap way to load a large list); the patterns are
+    // copied.
+    void assign(const std::vector<std::string_view>& patterns);
     void add(std::string_view pattern);
     // Removes one occurrence; a pattern that is not stored changes nothing.
     void remove(std::string_view pattern);

@@ -121,7 +121,7 @@ TEST(SubstringMatcher, WideNodesAndVeryLongEdges) {
     const std::string longPart(70000, 'L');
     patterns.push_back(longPart + ".NET");
     SubstringMatcher m;
-    m.assign(patterns);
+    m.assign(std::vector<std::string_view>(patterns.begin(), patterns.end()));
     for (int b = 0; b < 256; ++b) {
         EXPECT_EQ(m.anyIn("Q" + std::string(1, char(b)) + "x.com/"), b != 0xC8) << b;
     }
@@ -173,7 +173,7 @@ TEST(SubstringMatcher, AgreesWithPlainModelUnderRandomUpdates) {
         Model model;
         std::vector<std::string> initial;
         for (int i = 0; i < 200 * int(seed); ++i) initial.push_back(randomText(rng, 9) + "Z");
-        m.assign(initial);
+        m.assign(std::vector<std::string_view>(initial.begin(), initial.end()));
         for (const auto& p : initial) model.add(p);
         std::vector<std::string> stored = initial;
         for (int step = 0; step < 6000; ++step) {
@@ -207,7 +207,7 @@ TEST(SubstringMatcher, AgreesWithPlainModelAcrossLevelMergesAndCompactions) {
         Model model;
         std::vector<std::string> initial;
         for (int i = 0; i < 300; ++i) initial.push_back(randomText(rng, 8) + "Z");
-        m.assign(initial);
+        m.assign(std::vector<std::string_view>(initial.begin(), initial.end()));
         for (const auto& p : initial) model.add(p);
         const auto pattern = [&] { return randomText(rng, 8) + "AZ" + randomText(rng, 4) + "Q"; };
         const auto query = [&] {
