@@ -1,6 +1,7 @@
 #include "engine/kill_log.h"
 
 #include <cstdio>
+#include <utility>
 
 #include "common/error.h"
 #include "common/text.h"
@@ -36,13 +37,21 @@ void KillLog::tracklog(std::string_view address, bool alert) {
     ListViewLog.addRow({timeText(), shown});
 }
 
+void KillLog::note(std::string text) {
+    ListViewLog.addRow({timeText(), std::move(text), kNoteMark});
+}
+
+bool KillLog::isNote(const ListView::Row& row) {
+    return row.size() > NoteColumn && row[NoteColumn] == kNoteMark;
+}
+
 std::string KillLog::timeText() const {
     return formatLogTime(loop_.localTime());
 }
 
 void KillLog::ListViewLogDblClick() {
     const int selected = ListViewLog.selected();
-    if (selected < 0) return;
+    if (selected < 0 || isNote(ListViewLog.row(size_t(selected)))) return;
     const std::string address = ListViewLog.row(size_t(selected)).at(KilledAdsColumn);
     try {
         lists_.AddURLToList(lists_.CleanList, address);

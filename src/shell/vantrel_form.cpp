@@ -22,6 +22,7 @@ VantrelForm::VantrelForm(const VantrelPlatform& platform)
       browserEvents(settings, platform.desktop, platform.browsers, classifier, killLog, popupKiller,
                     pageScanner),
       browserRecovery(platform.browsers, browserEvents, trayAlert, platform.loop),
+      browserStatus(platform.browserStatus, trayAlert, killLog, browserRecovery),
       foregroundSite(platform.desktop, platform.browsers, lists, killLog),
       hotKeys(settings, platform.desktop, foregroundSite, platform.loop),
       serverExchange(netEnvironment(platform), lists),
@@ -64,6 +65,7 @@ bool VantrelForm::FormCreate() {
     try {
         browserEvents.ConnectBrowsers();
         browserRecovery.start();
+        browserStatus.start();
     } catch (const BrowserError&) {
         platform_.desktop.messageBox(kConnectFailed, kTitle, MessageBoxKind::Error);
         application.TimerClose.setEnabled(true);

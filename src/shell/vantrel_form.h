@@ -5,6 +5,7 @@
 
 #include "engine/browser_events.h"
 #include "engine/browser_recovery.h"
+#include "engine/browser_status_report.h"
 #include "engine/domain_lists.h"
 #include "engine/foreground_site.h"
 #include "engine/hot_keys.h"
@@ -48,10 +49,11 @@ class VantrelForm {
     // Start-up in order: settings, controls and lists (initform), the exchange and update
     // timers, the login entry on the very first start, the minimise after start, the browser
     // button (before the browsers: a browser Vantrel starts loads it as it starts), the
-    // browsers, the placeholder pictures, the About page, the hot keys and the tray entry. A step
-    // that fails with Error is shown and the next one runs; everything other parts use exists from
-    // construction. False when the browsers cannot be reached: the message has been shown and
-    // `application.TimerClose` closes the window at its first tick.
+    // browsers and the report of which are watched, the placeholder pictures, the About page,
+    // the hot keys and the tray entry. A step that fails with Error is shown and the next one
+    // runs; everything other parts use exists from construction. False when the browsers cannot
+    // be reached: the message has been shown and `application.TimerClose` closes the window at
+    // its first tick.
     bool FormCreate();
     // Shutdown: settings saved (only when they were loaded, so that a store that could not be
     // read is not overwritten), tray entry removed, lists saved, hot keys released. A store that
@@ -87,6 +89,7 @@ class VantrelForm {
     PageScanner pageScanner;
     BrowserEvents browserEvents;
     BrowserRecovery browserRecovery;
+    BrowserStatusReport browserStatus;
     ForegroundSite foregroundSite;
     HotKeys hotKeys;
     ServerExchange serverExchange;

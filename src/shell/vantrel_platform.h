@@ -5,6 +5,7 @@
 #include "platform/autostart.h"
 #include "platform/browser.h"
 #include "platform/browser_button.h"
+#include "platform/browser_status.h"
 #include "platform/desktop.h"
 #include "platform/event_loop.h"
 #include "platform/file_system.h"
@@ -35,6 +36,9 @@ struct VantrelPlatform {
     bool installsUpdates = true;
     // The browser's toolbar button; none where the program starts no desktop session.
     BrowserButton* browserButton = nullptr;
+    // Which browsers are watched, for the tray tip and the log; none where the browser is a
+    // stand-in.
+    BrowserStatus* browserStatus = nullptr;
 };
 
 }  // namespace vantrel
