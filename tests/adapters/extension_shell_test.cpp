@@ -234,7 +234,7 @@ TEST_F(ExtensionWatch, EveryBrowserJoinsTheCollectionAndOneThatEndsTakesOnlyItsO
     EXPECT_EQ(collectionSize(), 3);
     EXPECT_EQ(changes, 2);
     ASSERT_EQ(shell.browsers().size(), 2u);
-    EXPECT_EQ(shell.browsers()[0].name, "firefox 128.0");
+    EXPECT_EQ(shell.browsers()[0].name(), "firefox 128.0");
     // Requests a browser let go for want of a verdict are told, and counted per browser.
     send(1, {{"type", "unanswered"}, {"count", 3}});
     EXPECT_EQ(changes, 3);

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <regex>
 
 #include "firefox_browser.h"
 #include "platform/posix/posix_file_system.h"
@@ -66,6 +67,10 @@ TEST(FirefoxWatch, AdLinkCancelledBeforeItsRequestLeavesPopUpClosedAndAnUnanswer
         [&] { return watch.err.find("through the extension: firefox") != std::string::npos; },
         std::chrono::seconds(30)))
         << watch.err;
+    // The tray tip (standard error here) names it.
+    EXPECT_TRUE(watch.waitFor([&] {
+        return std::regex_search(watch.err, std::regex("Vantrel: watching Firefox \\d+\n"));
+    })) << watch.err;
 
     firefox.navigate(front);
     firefox.click("#ad");

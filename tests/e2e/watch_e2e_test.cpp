@@ -205,6 +205,8 @@ TEST_F(Watch, AnAttachedBrowserThatWentAwayIsAttachedAgainWhenItAnswers) {
     server.page("/", opener(server.url("other.test", "/window"), "width=300,height=200"));
     server.page("/window", "a pop-up");
     ASSERT_NO_FATAL_FAILURE(start());
+    EXPECT_TRUE(std::regex_search(watch->err, std::regex("Vantrel: watching Chromium \\d+\n")))
+        << watch->err;
     browser->kill();
     ASSERT_TRUE(watch->waitForError(vantrel::BrowserRecovery::kLostTip)) << watch->err;
     // Nothing answers at the endpoint for a while: the watcher waits, quietly.
@@ -221,6 +223,10 @@ TEST_F(Watch, AnAttachedBrowserThatWentAwayIsAttachedAgainWhenItAnswers) {
     ASSERT_TRUE(watch->waitForRows(1)) << watch->err;
     EXPECT_TRUE(eventually([&] { return browser->pages().size() == 1; }));
     EXPECT_FALSE(server.requested("/window"));
+    // The return is the tip's last word: the reconnection's own report of the browser does
+    // not cover it.
+    const auto back = watch->err.rfind(vantrel::BrowserRecovery::kBackTip);
+    EXPECT_EQ(watch->err.find("Vantrel: watching", back), std::string::npos) << watch->err;
 }
 
 TEST_F(Watch, InterruptEndsItLikeTermination) {

@@ -58,7 +58,11 @@ void ChromiumShell::connect() {
         if (list == windows_.get()) connectionLost();
     });
     try {
-        tracker->connection().call("Browser.getVersion", Json::object(), {}, kConnectTimeout);
+        const Json about =
+            tracker->connection().call("Browser.getVersion", Json::object(), {}, kConnectTimeout);
+        // "Chrome/156.0.7500.0", "HeadlessChrome/156.0.7500.0"
+        const std::string product = about.value("product", "");
+        version_ = product.substr(product.find('/') + 1);
         for (const auto& w : tracker->start()) {
             windows->windowCreated(w.targetId, w.url, !w.popUp, !w.popUp);
         }
@@ -80,10 +84,13 @@ void ChromiumShell::connect() {
     }
     windows_ = std::move(windows);
     tracker_ = std::move(tracker);
+    connected_ = true;
+    if (onConnectionChanged_) onConnectionChanged_();
 }
 
 void ChromiumShell::close() {
     closed_ = true;
+    connected_ = false;
     if (tracker_) tracker_->close();
 }
 
@@ -100,7 +107,10 @@ void ChromiumShell::connectionLost() {
         tracker_.reset();
         browserPid_ = 0;
     }
+    connected_ = false;
+    // The loss first: what listens for the change then knows that the browser is gone.
     if (onLost_) onLost_();
+    if (onConnectionChanged_) onConnectionChanged_();
 }
 
 std::unique_ptr<BrowserWindows> ChromiumShell::createWindows() {

@@ -56,6 +56,15 @@ class ChromiumShell : public BrowserShell {
     // that X11 window); 0 otherwise. Only the X server is asked, never the browser.
     WindowHandle foregroundWindow();
 
+    // `onChanged` runs on the main thread when the connection is made (within the call that
+    // makes it) and when it is lost.
+    void listenConnectionChanged(std::function<void()> onChanged) {
+        onConnectionChanged_ = std::move(onChanged);
+    }
+    bool connected() const { return connected_; }
+    // The browser's version as it reports it ("156.0.7500.0"); empty before the connection.
+    const std::string& version() const { return version_; }
+
     // The browser's process id (0 when unknown).
     pid_t browserPid() const { return browserPid_; }
     // The browser started with its pipe held here, null when attached to a running one or
@@ -77,6 +86,9 @@ class ChromiumShell : public BrowserShell {
     pid_t browserPid_ = 0;
     std::unique_ptr<X11ActiveWindow> x11_;
     std::function<void()> onLost_;
+    std::function<void()> onConnectionChanged_;
+    std::string version_;
+    bool connected_ = false;
     bool closed_ = false;
 };
 

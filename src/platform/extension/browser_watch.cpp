@@ -1,6 +1,8 @@
 #include "platform/extension/browser_watch.h"
 
+#include <cctype>
 #include <ostream>
+#include <utility>
 
 #include "platform/posix/user_socket.h"
 
@@ -14,10 +16,14 @@ BrowserWatch::BrowserWatch(EventLoop& loop, chromium::ChromiumOptions options, s
         shells.push_back(devTools_.get());
         extension_.setWatchedElsewhere(
             [devTools = devTools_.get()](pid_t pid) { return pid == devTools->browserPid(); });
+        devTools_->listenConnectionChanged([this] { browsersChanged(); });
     }
     shells.push_back(&extension_);
     composite_ = std::make_unique<CompositeBrowserShell>(std::move(shells));
-    extension_.setOnBrowsersChanged([this] { reportBrowsers(); });
+    extension_.setOnBrowsersChanged([this] {
+        reportBrowsers();
+        browsersChanged();
+    });
     try {
         server_ = std::make_unique<WatchServer>(loop, extension_, watchSocketName());
         if (!server_->listening())
@@ -30,6 +36,28 @@ BrowserWatch::BrowserWatch(EventLoop& loop, chromium::ChromiumOptions options, s
 
 BrowserWatch::~BrowserWatch() {
     extension_.setOnBrowsersChanged({});
+    if (devTools_) devTools_->listenConnectionChanged({});
+}
+
+std::vector<WatchedBrowser> BrowserWatch::watchedBrowsers() {
+    std::vector<WatchedBrowser> watched;
+    if (devTools_ && devTools_->connected()) {
+        watched.push_back({0, devTools_->browserPid(), "Chromium", devTools_->version(),
+                           WatchedBrowser::Way::DevTools, 0});
+    }
+    for (const auto& browser : extension_.browsers()) {
+        if (!browser.watched) continue;
+        // "firefox": "Firefox"
+        std::string name = browser.product;
+        if (!name.empty()) name[0] = char(std::toupper(static_cast<unsigned char>(name[0])));
+        watched.push_back({browser.connection, browser.pid, std::move(name), browser.version,
+                           WatchedBrowser::Way::Extension, browser.unanswered});
+    }
+    return watched;
+}
+
+void BrowserWatch::browsersChanged() {
+    if (onBrowsersChanged_) onBrowsersChanged_();
 }
 
 WindowHandle BrowserWatch::foregroundWindow() {
@@ -45,7 +73,7 @@ void BrowserWatch::reportBrowsers() {
     int watched = 0;
     for (const auto& browser : browsers) {
         if (!browser.watched) continue;
-        report_ << (watched++ ? ", " : " ") << browser.name << " (process " << browser.pid;
+        report_ << (watched++ ? ", " : " ") << browser.name() << " (process " << browser.pid;
         if (browser.unanswered) {
             report_ << ", " << browser.unanswered << " requests went on without a verdict";
         }
@@ -63,7 +91,7 @@ void BrowserWatch::reportBrowsers() {
     report_ << '\n';
     for (const auto& browser : browsers) {
         if (browser.watched) continue;
-        report_ << "Vantrel: " << browser.name << " (process " << browser.pid
+        report_ << "Vantrel: " << browser.name() << " (process " << browser.pid
                 << ") is watched over the DevTools protocol, not through its extension\n";
     }
     report_.flush();

@@ -1,10 +1,13 @@
 #pragma once
 
+#include <functional>
 #include <iosfwd>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/browser.h"
+#include "platform/browser_status.h"
 #include "platform/chromium/chromium_shell.h"
 #include "platform/chromium/x11_active_window.h"
 #include "platform/extension/composite_browser_shell.h"
@@ -20,11 +23,12 @@ inline constexpr const char* kExtensionOnly = "extension";
 // protocol (the browser it starts when empty, or the endpoint it names) and, beside it,
 // through the extension (every browser whose extension connects); "extension": the extension
 // alone. A browser that is watched over the DevTools protocol is not watched twice. Which
-// browsers are connected is written to `report` whenever that changes.
-class BrowserWatch {
+// browsers are connected is written to `report` whenever that changes, and told to the
+// listener of the browser status.
+class BrowserWatch : public BrowserStatus {
   public:
     BrowserWatch(EventLoop& loop, chromium::ChromiumOptions options, std::ostream& report);
-    ~BrowserWatch();
+    ~BrowserWatch() override;
     BrowserWatch(const BrowserWatch&) = delete;
     BrowserWatch& operator=(const BrowserWatch&) = delete;
 
@@ -35,8 +39,14 @@ class BrowserWatch {
     // Null when the DevTools protocol is not used.
     chromium::ChromiumShell* devTools() { return devTools_.get(); }
 
+    std::vector<WatchedBrowser> watchedBrowsers() override;
+    void listenBrowsersChanged(std::function<void()> onChanged) override {
+        onBrowsersChanged_ = std::move(onChanged);
+    }
+
   private:
     void reportBrowsers();
+    void browsersChanged();
 
     std::ostream& report_;
     std::unique_ptr<chromium::ChromiumShell> devTools_;
@@ -44,6 +54,7 @@ class BrowserWatch {
     std::unique_ptr<WatchServer> server_;
     std::unique_ptr<CompositeBrowserShell> composite_;
     chromium::X11ActiveWindow x11_;
+    std::function<void()> onBrowsersChanged_;
 };
 
 }  // namespace vantrel::extension

@@ -85,7 +85,9 @@ ExtensionShell::ExtensionShell(EventLoop& loop, const std::string& programFolder
 ExtensionShell::~ExtensionShell() = default;
 
 void ExtensionShell::connected(Connection connection, Send send) {
-    browsers_[connection].send = std::move(send);
+    Browser& browser = browsers_[connection];
+    browser.send = std::move(send);
+    browser.about.connection = connection;
 }
 
 void ExtensionShell::disconnected(Connection connection) {
@@ -126,7 +128,8 @@ bool ExtensionShell::handle(Connection connection, Browser& browser,
 
 void ExtensionShell::answerWatch(Browser& browser, const BrowserMessage& message) {
     browser.answered = true;
-    browser.about.name = message.browser + (message.version.empty() ? "" : " " + message.version);
+    browser.about.product = message.browser;
+    browser.about.version = message.version;
     if (watchedElsewhere_ && browser.about.pid != 0 && watchedElsewhere_(browser.about.pid)) {
         browser.send(declinedMessage("watched over the DevTools protocol"));
         if (onChanged_) onChanged_();

@@ -19,7 +19,9 @@ namespace vantrel::extension {
 
 // A browser connected through the extension, as the tray tip and the log name it.
 struct ConnectedBrowser {
-    std::string name;  // "firefox 128.0", "chromium 136.0.7103.113"
+    std::uint64_t connection = 0;
+    std::string product;  // "firefox", "chromium"
+    std::string version;  // "128.0", "136.0.7103.113"
     pid_t pid = 0;
     bool watched = false;  // false: declined, as it is watched over the DevTools protocol
     // Requests the browser let go on because Vantrel's verdict did not come in time.
@@ -28,6 +30,9 @@ struct ConnectedBrowser {
     std::int64_t rules = 0;
     std::int64_t rulesMs = 0;
     std::string rulesError;
+
+    // "firefox 128.0"
+    std::string name() const { return version.empty() ? product : product + " " + version; }
 };
 
 // Every browser connected through the extension as one window collection, driven by the

@@ -138,9 +138,9 @@ int main(int argc, char** argv) {
         curl::CurlHttpTransport http(loop);
         posix::XdgAutostart autostart(files, posix::XdgAutostart::userConfigHome(), executable);
 
-        VantrelPlatform platform{loop,          files,      *registry, browsers,
-                                 desktop,       http,       process,   programFolder,
-                                 configuration, &autostart, true,      button.get()};
+        VantrelPlatform platform{loop, files,        *registry,     browsers,      desktop,
+                                 http, process,      programFolder, configuration, &autostart,
+                                 true, button.get(), watch.get()};
         VantrelForm form(platform);
         std::unique_ptr<extension::RulesFollower> requestRules;
         if (watch) {

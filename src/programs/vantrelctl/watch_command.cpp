@@ -95,7 +95,8 @@ class ReportingLoop : public EventLoop {
     std::function<void()> afterTask_;
 };
 
-// Prints the rows of the kill log that are new since the last call.
+// Prints the kills among the rows of the log that are new since the last call (its notes
+// about the browsers are on standard error already, as the watched browsers and the tip).
 class LogPrinter {
   public:
     explicit LogPrinter(const vantrel::ListView& log) : log_(log) {}
@@ -103,6 +104,7 @@ class LogPrinter {
         if (log_.rowCount() < printed_) printed_ = 0;  // the log was cleared
         for (; printed_ < log_.rowCount(); ++printed_) {
             const auto& row = log_.row(printed_);
+            if (vantrel::KillLog::isNote(row)) continue;
             std::cout << row.at(vantrel::KillLog::TimeColumn) << '\t'
                       << row.at(vantrel::KillLog::KilledAdsColumn) << '\n';
         }
@@ -154,7 +156,7 @@ int runWatch(Args args) {
     desktop.setForegroundWindowSource([&] { return browsers.foregroundWindow(); });
     // Updates are the desktop program's: the watcher neither checks nor declines them.
     vantrel::VantrelForm form({loop, files, registry, browsers.shell(), desktop, http, process,
-                               folder, configuration, nullptr, false});
+                               folder, configuration, nullptr, false, nullptr, &browsers});
     desktop.setHotKeyHandler([&](int id) { form.hotKeys.hotKeyMessage(id); });
     vantrel::extension::RulesFollower requestRules(loop, form.lists.CleanList, form.lists.BlackList,
                                                    configuration.vtr_server_ip,
