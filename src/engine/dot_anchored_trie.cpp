@@ -114,23 +114,25 @@ class DotAnchoredTrie::Builder {
     std::vector<Group> groups_;  // of the nodes being written, their children in turn
 };
 
-void DotAnchoredTrie::build(const std::vector<std::pair<std::string_view, uint32_t>>& patterns) {
+void DotAnchoredTrie::build(std::vector<std::pair<std::string_view, uint32_t>> patterns) {
     *this = DotAnchoredTrie();
     if (patterns.empty()) return;
-    // All keys in one buffer: one allocation, and sorting moves small records only.
+    // All keys in one buffer: one allocation, and sorting moves small records only. Each key
+    // takes its pattern's place in `patterns` (a key is as long as its pattern, so the buffer
+    // never moves).
     size_t bytes = 0;
     for (const auto& p : patterns) bytes += p.first.size();
     std::string buffer;
     buffer.reserve(bytes);
-    std::vector<std::pair<std::string_view, uint32_t>> keys;
-    keys.reserve(patterns.size());
-    for (const auto& [pattern, id] : patterns) {
+    std::vector<std::pair<std::string_view, uint32_t>>& keys = patterns;
+    for (auto& [text, id] : keys) {
+        const std::string_view pattern = text;
         const size_t dot = pattern.rfind('.');
         const size_t start = buffer.size();
         buffer.append(pattern.substr(dot + 1));
         buffer += kTurn;
         buffer.append(pattern.rbegin() + std::ptrdiff_t(pattern.size() - dot), pattern.rend());
-        keys.emplace_back(std::string_view(buffer).substr(start), id);
+        text = std::string_view(buffer).substr(start);
     }
     std::sort(keys.begin(), keys.end());
 

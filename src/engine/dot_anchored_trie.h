@@ -24,7 +24,7 @@ class DotAnchoredTrie {
     static constexpr uint32_t kNone = UINT32_MAX;
 
     // `patterns` holds distinct upper-case patterns, each with a '.', and their ids.
-    void build(const std::vector<std::pair<std::string_view, uint32_t>>& patterns);
+    void build(std::vector<std::pair<std::string_view, uint32_t>> patterns);
     bool empty() const { return nodes_.empty(); }
 
     // True when some pattern whose count is above zero occurs in `text`; `counts` is by id, or

@@ -27,7 +27,7 @@ uint32_t PatternTable::hashOf(std::string_view upper) {
 void PatternTable::reserve(size_t patterns, size_t bytes) {
     bytes_.reserve(bytes);
     places_.reserve(patterns);
-    while (slots_.size() < 2 * patterns) grow();
+    if (slots_.size() < 2 * patterns) grow(std::bit_ceil(2 * patterns));
 }
 
 size_t PatternTable::slotOf(std::string_view upper, uint32_t hash) const {
@@ -40,7 +40,7 @@ size_t PatternTable::slotOf(std::string_view upper, uint32_t hash) const {
 }
 
 std::pair<uint32_t, bool> PatternTable::insert(std::string_view pattern) {
-    if (2 * (count_ + 1) > slots_.size()) grow();
+    if (2 * (count_ + 1) > slots_.size()) grow(std::max<size_t>(16, 2 * slots_.size()));
     // Written to the buffer first, so that it is compared in upper case; taken back if known.
     const size_t start = bytes_.size();
     bytes_.append(pattern);
@@ -95,8 +95,8 @@ void PatternTable::erase(uint32_t id) {
     if (erasedBytes_ > 4096 && 2 * erasedBytes_ > bytes_.size()) compact();
 }
 
-void PatternTable::grow() {
-    std::vector<uint32_t> old(std::max<size_t>(16, 2 * slots_.size()), 0);
+void PatternTable::grow(size_t slots) {
+    std::vector<uint32_t> old(slots, 0);
     old.swap(slots_);
     const size_t mask = slots_.size() - 1;
     for (const uint32_t slot : old) {

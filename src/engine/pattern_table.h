@@ -40,7 +40,8 @@ class PatternTable {
     static uint32_t hashOf(std::string_view upper);
     // The slot that holds `upper`, or the empty slot where it would go.
     size_t slotOf(std::string_view upper, uint32_t hash) const;
-    void grow();
+    // To `slots`, a power of two.
+    void grow(size_t slots);
     void compact();
 
     std::string bytes_;

@@ -93,7 +93,7 @@ struct SubstringMatcher::Impl {
                 plain.emplace_back(text, id);
             }
         }
-        level.dotted.build(dotted);
+        level.dotted.build(std::move(dotted));
         level.plain.build(std::move(plain));
         level.ids = std::move(which);
         level.dead = 0;
