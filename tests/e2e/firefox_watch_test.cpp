@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <regex>
 
+#include "engine/page_scanner.h"
 #include "firefox_browser.h"
 #include "platform/posix/posix_file_system.h"
 #include "platform/sqlite/sqlite_registry.h"
@@ -24,7 +25,7 @@ using firefox_test::FirefoxBrowser;
 
 namespace {
 
-TEST(FirefoxWatch, AdLinkCancelledBeforeItsRequestLeavesPopUpClosedAndAnUnansweredRequestLetGo) {
+TEST(FirefoxWatch, AdLinkCancelledBannerReplacedPopUpClosedAndAnUnansweredRequestLetGo) {
     if (!FirefoxBrowser::installed()) GTEST_SKIP() << "firefox-esr is not installed";
     XDesktop desktop;
     ASSERT_TRUE(desktop.ready());
@@ -39,9 +40,12 @@ TEST(FirefoxWatch, AdLinkCancelledBeforeItsRequestLeavesPopUpClosedAndAnUnanswer
                 "<button id=pop style='display:block;width:200px;height:40px' "
                 "onclick=\"window.open('" +
                     server.url("127.0.0.1", "/window") +
-                    "', 'w', 'width=300,height=200')\">pop</button>");
+                    "', 'w', 'width=300,height=200')\">pop</button>"
+                    "<a id=adlink href='/click'><img id=banner src='/b.gif' width=468 "
+                    "height=60></a>");
     server.page("/window", "a pop-up");
     server.page("/ads/offer", "an advertisement");
+    server.page("/b.gif", "GIF89a", "image/gif");
 
     const std::string lists = dir.path() + "lists/";
     const std::string registry = dir.path() + "registry.db";
@@ -73,6 +77,16 @@ TEST(FirefoxWatch, AdLinkCancelledBeforeItsRequestLeavesPopUpClosedAndAnUnanswer
     })) << watch.err;
 
     firefox.navigate(front);
+    // The banner's picture and link, rewritten from the snapshot the extension's script read.
+    EXPECT_TRUE(eventually([&] {
+        return firefox.evaluate("return document.getElementById('banner').alt;") ==
+               vantrel::PageScanner::kTooltip;
+    })) << watch.err;
+    EXPECT_EQ(firefox.evaluate(
+                  "return document.getElementById('banner').src.startsWith('data:image/gif');"),
+              true);
+    EXPECT_EQ(firefox.evaluate("return document.getElementById('adlink').href;"),
+              vantrel::Configuration{}.vtr_home);
     firefox.click("#ad");
     ASSERT_TRUE(watch.waitForRows(1)) << watch.err;
     EXPECT_EQ(watch.rows()[0].substr(watch.rows()[0].find('\t') + 1),
@@ -97,7 +111,7 @@ TEST(FirefoxWatch, AdLinkCancelledBeforeItsRequestLeavesPopUpClosedAndAnUnanswer
     firefox.navigate(server.url("127.0.0.1", "/later"));
     EXPECT_TRUE(server.requested("/later"));
     ::kill(watch.pid(), SIGCONT);
-    EXPECT_TRUE(watch.waitForError("1 requests went on without a verdict")) << watch.err;
+    EXPECT_TRUE(watch.waitForError("1 request went on without a verdict")) << watch.err;
     EXPECT_EQ(watch.stop(SIGTERM), 0) << watch.err;
 }
 

@@ -75,7 +75,9 @@ void BrowserWatch::reportBrowsers() {
         if (!browser.watched) continue;
         report_ << (watched++ ? ", " : " ") << browser.name() << " (process " << browser.pid;
         if (browser.unanswered) {
-            report_ << ", " << browser.unanswered << " requests went on without a verdict";
+            report_ << ", " << browser.unanswered
+                    << (browser.unanswered == 1 ? " request" : " requests")
+                    << " went on without a verdict";
         }
         if (!browser.rulesError.empty()) {
             report_ << ", request rules refused: " << browser.rulesError;
