@@ -57,6 +57,14 @@ function browserVersion() {
   return found ? found[1] : '';
 }
 
+// The browser's own name where the Chromium family has several ("Google Chrome", "Brave");
+// empty for Chromium itself and for Firefox.
+function browserBrand() {
+  const brands = navigator.userAgentData?.brands ?? [];
+  const own = brands.find((b) => b.brand !== 'Chromium' && !/not.?a.?brand/i.test(b.brand));
+  return own ? own.brand.slice(0, 40) : '';
+}
+
 function post(message) {
   if (!port || !watching) return;
   try {
@@ -88,7 +96,7 @@ function connect() {
     retryLater();
   });
   opened.postMessage({ type: 'watch', browser: IS_FIREFOX ? 'firefox' : 'chromium',
-                       version: browserVersion(), blocking: BLOCKING });
+                       version: browserVersion(), brand: browserBrand(), blocking: BLOCKING });
 }
 
 function retryLater() {

@@ -34,12 +34,14 @@ class ExtensionWatch : public ::testing::Test {
 
     // A browser whose extension has said "watch", with one normal window and one tab.
     void connect(ExtensionShell::Connection c, pid_t pid, const std::string& frontPage,
-                 const std::string& browser = "firefox", bool blocking = false) {
+                 const std::string& browser = "firefox", bool blocking = false,
+                 const std::string& brand = "") {
         shell.connected(c, [this, c](const std::string& m) { sent[c].push_back(Json::parse(m)); });
         send(c, {{"type", "host"}, {"browserPid", pid}, {"caller", "test"}});
         send(c, {{"type", "watch"},
                  {"browser", browser},
                  {"version", "128.0"},
+                 {"brand", brand},
                  {"blocking", blocking}});
         send(c, {{"type", "window"}, {"window", 1}, {"popup", false}});
         send(c, {{"type", "tab"}, {"tab", 10}, {"window", 1}, {"url", frontPage}});
@@ -229,12 +231,15 @@ TEST_F(ExtensionWatch, EveryBrowserJoinsTheCollectionAndOneThatEndsTakesOnlyItsO
     int changes = 0;
     shell.setOnBrowsersChanged([&] { ++changes; });
     connect(1, kFirefoxPid, "http://news.example/");
-    connect(2, kChromePid, "http://mail.example/");
+    connect(2, kChromePid, "http://mail.example/", "chromium", false, "Google Chrome");
     openPopup(2, 2, 21, "http://popups.example/b");
     EXPECT_EQ(collectionSize(), 3);
     EXPECT_EQ(changes, 2);
     ASSERT_EQ(shell.browsers().size(), 2u);
     EXPECT_EQ(shell.browsers()[0].name(), "firefox 128.0");
+    // Named as users know them: the family's name, or the browser's own within the family.
+    EXPECT_EQ(shell.browsers()[0].label(), "Firefox");
+    EXPECT_EQ(shell.browsers()[1].label(), "Google Chrome");
     // Requests a browser let go for want of a verdict are told, and counted per browser.
     send(1, {{"type", "unanswered"}, {"count", 3}});
     EXPECT_EQ(changes, 3);

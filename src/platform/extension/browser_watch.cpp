@@ -1,6 +1,5 @@
 #include "platform/extension/browser_watch.h"
 
-#include <cctype>
 #include <ostream>
 #include <utility>
 
@@ -47,10 +46,7 @@ std::vector<WatchedBrowser> BrowserWatch::watchedBrowsers() {
     }
     for (const auto& browser : extension_.browsers()) {
         if (!browser.watched) continue;
-        // "firefox": "Firefox"
-        std::string name = browser.product;
-        if (!name.empty()) name[0] = char(std::toupper(static_cast<unsigned char>(name[0])));
-        watched.push_back({browser.connection, browser.pid, std::move(name), browser.version,
+        watched.push_back({browser.connection, browser.pid, browser.label(), browser.version,
                            WatchedBrowser::Way::Extension, browser.unanswered});
     }
     return watched;

@@ -10,6 +10,8 @@ using Type = BrowserMessage::Type;
 // A browser's address is at most 2 MiB long.
 constexpr std::size_t kMaxUrl = 2u << 20;
 constexpr std::size_t kMaxName = 256;
+// A browser's own name goes into the tray tip.
+constexpr std::size_t kMaxBrand = 40;
 
 enum Field : unsigned {
     kWindow = 1u << 0,
@@ -100,6 +102,7 @@ bool readFields(const Json& m, unsigned fields, BrowserMessage& out) {
 bool readOptional(const Json& m, BrowserMessage& out) {
     if (out.type == Type::Watch) {
         if (m.contains("version") && !readText(m, "version", kMaxName, out.version)) return false;
+        if (m.contains("brand") && !readText(m, "brand", kMaxBrand, out.brand)) return false;
         if (m.contains("blocking") && !readFlag(m, "blocking", out.blocking)) return false;
     }
     if (out.type == Type::RulesApplied) {

@@ -57,6 +57,7 @@ struct BrowserMessage {
     std::string request;
     std::string browser;
     std::string version;
+    std::string brand;
     std::string caller;
     std::string error;
     bool popup = false;

@@ -1,5 +1,6 @@
 #include "platform/extension/extension_shell.h"
 
+#include <cctype>
 #include <charconv>
 #include <climits>
 #include <optional>
@@ -49,6 +50,13 @@ bool ownedBy(const std::string& key, ExtensionShell::Connection connection) {
 }
 
 }  // namespace
+
+std::string ConnectedBrowser::label() const {
+    if (!brand.empty()) return brand;
+    std::string name = product;  // "firefox": "Firefox"
+    if (!name.empty()) name[0] = char(std::toupper(static_cast<unsigned char>(name[0])));
+    return name;
+}
 
 // What the window list asks of the browsers: closing a tab, writing to a frame's document.
 class ExtensionShell::Control : public chromium::BrowserControl {
@@ -130,6 +138,7 @@ void ExtensionShell::answerWatch(Browser& browser, const BrowserMessage& message
     browser.answered = true;
     browser.about.product = message.browser;
     browser.about.version = message.version;
+    browser.about.brand = message.brand;
     if (watchedElsewhere_ && browser.about.pid != 0 && watchedElsewhere_(browser.about.pid)) {
         browser.send(declinedMessage("watched over the DevTools protocol"));
         if (onChanged_) onChanged_();

@@ -22,6 +22,9 @@ struct ConnectedBrowser {
     std::uint64_t connection = 0;
     std::string product;  // "firefox", "chromium"
     std::string version;  // "128.0", "136.0.7103.113"
+    // The browser's own name where its family has several ("Google Chrome", "Brave"); empty for
+    // Firefox and Chromium itself.
+    std::string brand;
     pid_t pid = 0;
     bool watched = false;  // false: declined, as it is watched over the DevTools protocol
     // Requests the browser let go on because Vantrel's verdict did not come in time.
@@ -33,6 +36,8 @@ struct ConnectedBrowser {
 
     // "firefox 128.0"
     std::string name() const { return version.empty() ? product : product + " " + version; }
+    // The name users know it by: "Google Chrome", "Firefox".
+    std::string label() const;
 };
 
 // Every browser connected through the extension as one window collection, driven by the
