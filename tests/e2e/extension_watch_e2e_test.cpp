@@ -9,6 +9,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <regex>
 
 #include "engine/page_scanner.h"
 #include "platform/posix/posix_file_system.h"
@@ -205,6 +206,11 @@ TEST_F(ExtensionWatch, AKilledBrowserLeavesTheWatcherWatchingTheOtherOne) {
     ::kill(first->pid(), SIGKILL);
     EXPECT_TRUE(watch->waitFor([&] { return browsersWatched() == 1; })) << watch->err;
     ASSERT_TRUE(watch->running()) << watch->err;
+    // The tray tip (standard error here) names it by the family's name: this Chromium's
+    // brands list holds no other browser's.
+    EXPECT_TRUE(watch->waitFor([&] {
+        return std::regex_search(watch->err, std::regex("Vantrel: watching Chromium \\d+\n"));
+    })) << watch->err;
 
     PageDriver page(second->connection(), "about:blank");
     ASSERT_NO_FATAL_FAILURE(load(*second, page, server.url("site.test", "/")));
