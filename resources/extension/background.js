@@ -96,7 +96,7 @@ function connect() {
     retryLater();
   });
   opened.postMessage({ type: 'watch', browser: IS_FIREFOX ? 'firefox' : 'chromium',
-                       version: browserVersion(), brand: browserBrand(), blocking: BLOCKING });
+                       version: browserVersion(), brand: browserBrand(), blocking: BLOCKING, unanswered });
 }
 
 function retryLater() {

@@ -64,6 +64,8 @@ void BrowserStatusReport::browsersChanged() {
 }
 
 void BrowserStatusReport::noteUnanswered(const WatchedBrowser& browser) {
+    // What a browser let go before this run saw it was told by an earlier run.
+    if (unanswered_.emplace(browser.process, browser.unanswered).second) return;
     std::int64_t& known = unanswered_[browser.process];
     // A count below the known one: the browser's extension started again, counting from 0.
     const std::int64_t more = browser.unanswered - (browser.unanswered < known ? 0 : known);

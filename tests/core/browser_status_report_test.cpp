@@ -84,10 +84,10 @@ TEST_F(BrowserStatusTest, TheTipNamesTheWatchedBrowsersAndTheLogNotesTheirComing
 
 TEST_F(BrowserStatusTest, RequestsLetGoAreNotedOncePerIncrease) {
     newNotes();  // the start's
+    // What the browser let go before this run saw it was told by the run that saw it.
     report({chromium(), firefox(1, 3)});
     EXPECT_EQ(newNotes(),
-              (std::vector<std::string>{"Firefox 153 connected through the extension",
-                                        "Firefox 153: 3 requests went on without a verdict"}));
+              std::vector<std::string>{"Firefox 153 connected through the extension"});
     report({chromium(), firefox(1, 3)});
     EXPECT_TRUE(newNotes().empty()) << "an unchanged count is no news";
     report({chromium(), firefox(1, 4)});
@@ -111,6 +111,7 @@ TEST_F(BrowserStatusTest, RequestsLetGoAreNotedOncePerIncrease) {
 }
 
 TEST_F(BrowserStatusTest, ADoubleClickOnANoteAllowsNothing) {
+    report({chromium(), firefox()});
     report({chromium(), firefox(1, 2)});
     for (int row = 0; row < 3; ++row) {
         form.killLog.ListViewLog.select(row);

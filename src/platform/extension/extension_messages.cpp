@@ -103,6 +103,8 @@ bool readOptional(const Json& m, BrowserMessage& out) {
     if (out.type == Type::Watch) {
         if (m.contains("version") && !readText(m, "version", kMaxName, out.version)) return false;
         if (m.contains("brand") && !readText(m, "brand", kMaxBrand, out.brand)) return false;
+        // Requests let go before this connection, under an earlier Vantrel.
+        if (m.contains("unanswered") && !readId(m, "unanswered", false, out.count)) return false;
         if (m.contains("blocking") && !readFlag(m, "blocking", out.blocking)) return false;
     }
     if (out.type == Type::RulesApplied) {

@@ -139,6 +139,7 @@ void ExtensionShell::answerWatch(Browser& browser, const BrowserMessage& message
     browser.about.product = message.browser;
     browser.about.version = message.version;
     browser.about.brand = message.brand;
+    browser.about.unanswered = message.count;
     if (watchedElsewhere_ && browser.about.pid != 0 && watchedElsewhere_(browser.about.pid)) {
         browser.send(declinedMessage("watched over the DevTools protocol"));
         if (onChanged_) onChanged_();
