@@ -1,17 +1,16 @@
 #include "shell/application_window.h"
 
-#include "engine/tray_alert.h"
-
 namespace vantrel {
 
-ApplicationWindow::ApplicationWindow(EventLoop& loop, Desktop& desktop)
+ApplicationWindow::ApplicationWindow(EventLoop& loop, Desktop& desktop, const TrayAlert& tray)
     : TimerMin(loop, 1, [this] { TimerMinTimer(); }),
       TimerClose(loop, 1, [this] { TimerCloseTimer(); }),
-      desktop_(desktop) {}
+      desktop_(desktop),
+      tray_(tray) {}
 
 void ApplicationWindow::minimize() {
     // Fails harmlessly when the entry is there; brings it back when the tray host lost it.
-    desktop_.trayAdd(TrayIcon::Tray, TrayAlert::kTip);
+    desktop_.trayAdd(TrayIcon::Tray, tray_.tip());
     shown_ = false;
     active_ = false;
     if (view_.showWindow) view_.showWindow(false);

@@ -3,6 +3,7 @@
 #include <functional>
 
 #include "common/timer.h"
+#include "engine/tray_alert.h"
 #include "platform/desktop.h"
 #include "platform/event_loop.h"
 
@@ -23,7 +24,8 @@ class ApplicationWindow {
         std::function<void()> closeMainWindow;
     };
 
-    ApplicationWindow(EventLoop& loop, Desktop& desktop);
+    // `tray` gives the tip in force when the tray entry comes back.
+    ApplicationWindow(EventLoop& loop, Desktop& desktop, const TrayAlert& tray);
 
     void setView(View view) { view_ = std::move(view); }
 
@@ -52,6 +54,7 @@ class ApplicationWindow {
 
   private:
     Desktop& desktop_;
+    const TrayAlert& tray_;
     View view_;
     bool shown_ = true;
     bool active_ = true;

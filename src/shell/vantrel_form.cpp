@@ -29,7 +29,7 @@ VantrelForm::VantrelForm(const VantrelPlatform& platform)
       bannerRefresh(netEnvironment(platform)),
       updateCheck(netEnvironment(platform), platform.process, platform.configuration.vtr_version,
                   platform.installsUpdates),
-      application(platform.loop, platform.desktop),
+      application(platform.loop, platform.desktop, trayAlert),
       skin(platform.loop, platform.desktop, settings, trayAlert.TimerChageIcon),
       trayMenu(*this, platform.desktop),
       options(*this, platform.autostart),

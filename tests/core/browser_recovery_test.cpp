@@ -21,6 +21,10 @@ TEST_F(BrowserRecoveryTest, TheTipTellsOfTheLossAndTheReturn) {
     lose();
     EXPECT_EQ(world.desktop.trayTip, BrowserRecovery::kLostTip);
     EXPECT_TRUE(form.browserRecovery.lost());
+    // A tray host that lost the entry gets it back on the next minimise, with the same tip.
+    world.desktop.trayPresent = false;
+    form.application.minimize();
+    EXPECT_EQ(world.desktop.trayTip, BrowserRecovery::kLostTip);
     world.browsers.comeBack();
     world.loop.advance(BrowserRecovery::kRetryMs);
     EXPECT_EQ(world.desktop.trayTip, BrowserRecovery::kBackTip);
