@@ -266,11 +266,14 @@ function holdForVerdict(d) {
 }
 
 // --- Chromium: Vantrel's lists as the browser's own rules, which stop a document request before
-// it leaves. A rule set comes in several messages; the last replaces every rule at once.
+// it leaves. A set comes in several messages: a whole set replaces every rule at its last
+// message, a change removes the rules of its ids and adds its rules.
 
 const DOCUMENTS = ['main_frame', 'sub_frame'];
-let rulesSet = { set: 0, items: [] };
+const noRules = () => ({ set: 0, whole: false, remove: [], items: [] });
+let rulesSet = noRules();
 let rulesApplying = Promise.resolve();
+let rulesInForce = 0;
 
 function ruleOf([id, priority, action, match]) {
   const condition = typeof match === 'string'
@@ -280,25 +283,30 @@ function ruleOf([id, priority, action, match]) {
 }
 
 function takeRules(message) {
-  if (message.set !== rulesSet.set) rulesSet = { set: message.set, items: [] };
+  if (message.set !== rulesSet.set) {
+    rulesSet = { set: message.set, whole: message.whole, remove: [], items: [] };
+  }
+  for (const id of message.remove) rulesSet.remove.push(id);
   for (const item of message.rules) rulesSet.items.push(item);
   if (!message.last) return;
-  const { set, items } = rulesSet;
-  rulesSet = { set: 0, items: [] };
-  rulesApplying = rulesApplying.then(() => applyRules(set, items.map(ruleOf)));
+  const { set, whole, remove, items } = rulesSet;
+  rulesSet = noRules();
+  rulesApplying = rulesApplying.then(() => applyRules(set, whole, remove, items.map(ruleOf)));
 }
 
-async function applyRules(set, addRules) {
+async function applyRules(set, whole, remove, addRules) {
   const started = performance.now();
   let error = '';
   try {
-    const old = await api.declarativeNetRequest.getDynamicRules();
-    await api.declarativeNetRequest.updateDynamicRules(
-      { removeRuleIds: old.map((rule) => rule.id), addRules });
+    const removeRuleIds = whole
+      ? (await api.declarativeNetRequest.getDynamicRules()).map((rule) => rule.id)
+      : remove;
+    await api.declarativeNetRequest.updateDynamicRules({ removeRuleIds, addRules });
+    rulesInForce = (whole ? 0 : rulesInForce - remove.length) + addRules.length;
   } catch (e) {
     error = String(e && e.message ? e.message : e);
   }
-  post({ type: 'rulesApplied', set, count: error ? 0 : addRules.length,
+  post({ type: 'rulesApplied', set, count: error ? 0 : rulesInForce,
          ms: Math.round(performance.now() - started), error });
 }
 

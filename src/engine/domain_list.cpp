@@ -66,18 +66,17 @@ bool entryLess(std::string_view a, std::string_view b) {
 }
 
 size_t DomainList::insertSorted(std::string entry) {
-    ++revision_;
     const auto at = std::upper_bound(
         entries_.begin(), entries_.end(), entry,
         [](const std::string& a, const std::string& b) { return entryLess(a, b); });
     const std::string pattern(matchPattern(entry));
     const auto inserted = entries_.insert(at, std::move(entry));
     if (!pattern.empty()) matcher_.add(pattern);
+    listeners_.notify();
     return size_t(inserted - entries_.begin());
 }
 
 void DomainList::assign(std::vector<std::string> lines) {
-    ++revision_;
     sortEntries(lines);
     // Views into the lines: the matcher keeps its own copy in one buffer.
     std::vector<std::string_view> patterns;
@@ -88,30 +87,31 @@ void DomainList::assign(std::vector<std::string> lines) {
     }
     matcher_.assign(patterns);
     entries_ = std::move(lines);
+    listeners_.notify();
 }
 
 void DomainList::replaceAt(size_t index, std::string entry) {
-    ++revision_;
     std::string& slot = entries_.at(index);
     const std::string_view oldPattern = matchPattern(slot);
     const std::string_view newPattern = matchPattern(entry);
     if (!oldPattern.empty()) matcher_.remove(oldPattern);
     if (!newPattern.empty()) matcher_.add(newPattern);
     slot = std::move(entry);
+    listeners_.notify();
 }
 
 void DomainList::removeAt(size_t index) {
-    ++revision_;
     if (index >= entries_.size()) throw std::out_of_range("DomainList::removeAt");
     const std::string_view pattern = matchPattern(entries_[index]);
     if (!pattern.empty()) matcher_.remove(pattern);
     entries_.erase(entries_.begin() + std::ptrdiff_t(index));
+    listeners_.notify();
 }
 
 void DomainList::clear() {
-    ++revision_;
     entries_.clear();
     matcher_.clear();
+    listeners_.notify();
 }
 
 bool DomainList::containsDomain(std::string_view domain) const {

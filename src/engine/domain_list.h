@@ -1,10 +1,11 @@
 #pragma once
 
-#include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "common/change_listeners.h"
 #include "engine/substring_matcher.h"
 
 namespace vantrel {
@@ -34,8 +35,11 @@ class DomainList {
     const std::vector<std::string>& entries() const { return entries_; }
     size_t size() const { return entries_.size(); }
     const std::string& at(size_t index) const { return entries_.at(index); }
-    // Counts the changes, so that a copy held elsewhere (the browser's rules) can follow them.
-    std::uint64_t revision() const { return revision_; }
+    // Runs `listener` after every change of the list (each add, edit, removal and load), so that
+    // what is made from it elsewhere (the browser's rules) can follow.
+    [[nodiscard]] ChangeListeners::Subscription listen(std::function<void()> listener) const {
+        return listeners_.listen(std::move(listener));
+    }
 
     // Inserts at the sorted place and returns the index.
     size_t insertSorted(std::string entry);
@@ -57,7 +61,7 @@ class DomainList {
   private:
     std::vector<std::string> entries_;
     SubstringMatcher matcher_;
-    std::uint64_t revision_ = 0;
+    ChangeListeners listeners_;
 };
 
 }  // namespace vantrel

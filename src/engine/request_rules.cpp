@@ -1,6 +1,7 @@
 #include "engine/request_rules.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <set>
 
 #include "common/text.h"
@@ -74,6 +75,22 @@ bool holdsAdFragment(std::string_view lower) {
                        [&](std::string_view f) { return containsNoCase(lower, f); });
 }
 
+// A rule's content as one text; filters and host names hold neither blanks nor controls.
+std::string contentOf(const RequestRule& rule) {
+    std::string content = std::to_string(rule.priority);
+    content += rule.action == RequestRule::Action::Allow ? " allow " : " block ";
+    if (!rule.urlFilter.empty()) return content + rule.urlFilter;
+    for (const auto& domain : rule.requestDomains) (content += '\n') += domain;
+    return content;
+}
+
+// The pack of a host name among `packs`: a hash of its text (FNV-1a), the same in every run.
+std::size_t packOf(std::string_view name, std::size_t packs) {
+    std::uint64_t hash = 14695981039346656037ull;
+    for (const char c : name) hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+    return std::size_t(hash % packs);
+}
+
 }  // namespace
 
 RequestRuleSet requestRulesFor(const DomainList& allowedList, const DomainList& blackList,
@@ -122,25 +139,47 @@ RequestRuleSet requestRulesFor(const DomainList& allowedList, const DomainList& 
     for (std::size_t i = 0; i < filters; ++i) {
         set.rules.push_back(filterRule(RequestRule::Action::Block, texts[i]));
     }
-    std::size_t pack = 0;  // index of the rule being filled, 0 for none
+    // Each host name goes to the pack its text picks, so that one more or one less name
+    // changes one pack, not every pack after it.
+    const std::size_t firstPack = set.rules.size();
+    set.rules.resize(firstPack + packs);
+    std::size_t packed = 0;
     for (std::size_t i = filters; i < texts.size(); ++i) {
-        const bool packFull = pack == 0 || set.rules[pack].requestDomains.size() == perPack;
-        if (!isHostName(texts[i]) || (packFull && set.rules.size() == limits.maxRules)) {
+        if (!isHostName(texts[i]) || packed == packs * perPack) {
             ++set.entriesNotCovered;
             continue;
         }
-        if (packFull) {
-            pack = set.rules.size();
-            set.rules.emplace_back();
-        }
-        set.rules[pack].requestDomains.push_back(texts[i]);
-        ++set.entriesPartlyCovered;
+        set.rules[firstPack + packOf(texts[i], packs)].requestDomains.push_back(texts[i]);
+        ++packed;
     }
+    set.entriesPartlyCovered = packed;
+    std::erase_if(set.rules, [](const RequestRule& rule) {
+        return rule.urlFilter.empty() && rule.requestDomains.empty();
+    });
     set.entriesNotCovered += blocks.unusable;
-
-    int id = 0;
-    for (auto& rule : set.rules) rule.id = ++id;
     return set;
+}
+
+RequestRuleChange RequestRuleIds::number(RequestRuleSet& set) {
+    RequestRuleChange change;
+    std::unordered_map<std::string, int> ids;
+    ids.reserve(set.rules.size());
+    for (auto& rule : set.rules) {
+        std::string content = contentOf(rule);
+        const auto kept = ids_.find(content);
+        if (kept != ids_.end()) {
+            rule.id = kept->second;
+            ids_.erase(kept);
+        } else {
+            rule.id = ++lastId_;
+            change.addedRules.push_back(rule);
+        }
+        ids.emplace(std::move(content), rule.id);
+    }
+    for (const auto& [content, id] : ids_) change.removedIds.push_back(id);
+    std::sort(change.removedIds.begin(), change.removedIds.end());
+    ids_ = std::move(ids);
+    return change;
 }
 
 }  // namespace vantrel

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "engine/domain_list.h"
@@ -17,7 +18,7 @@ struct RequestRule {
     static constexpr int kBlockPriority = 1;
     static constexpr int kAllowPriority = 2;
 
-    int id = 0;
+    int id = 0;  // given by RequestRuleIds
     int priority = kBlockPriority;
     Action action = Action::Block;
     std::string urlFilter;  // empty when the rule matches by requestDomains
@@ -27,7 +28,8 @@ struct RequestRule {
 struct RequestRuleLimits {
     // The browser's limit on an extension's dynamic rules of the block and allow kinds.
     std::size_t maxRules = 30000;
-    // Host names packed into one rule when the blacklist does not fit one rule per entry.
+    // Host names packed into one rule, on average, when the blacklist does not fit one rule per
+    // entry.
     std::size_t domainsPerRule = 1000;
 };
 
@@ -49,5 +51,27 @@ struct RequestRuleSet {
 // limits, rules block less than the test bans, never more.
 RequestRuleSet requestRulesFor(const DomainList& allowedList, const DomainList& blackList,
                                std::string_view vendorServerIp, RequestRuleLimits limits = {});
+
+// What turns the rules of one set into those of the next.
+struct RequestRuleChange {
+    std::vector<int> removedIds;
+    std::vector<RequestRule> addedRules;
+
+    bool empty() const { return removedIds.empty() && addedRules.empty(); }
+};
+
+// Numbers the rules of successive sets so that a rule keeps its id for as long as a set holds
+// it unchanged: the browser needs to be sent only the rules that changed.
+class RequestRuleIds {
+  public:
+    // Gives every rule of `set` its id (that of the same rule in the set numbered before, or an
+    // id never given yet) and returns how the set before becomes this one; the first time,
+    // every rule is added.
+    RequestRuleChange number(RequestRuleSet& set);
+
+  private:
+    std::unordered_map<std::string, int> ids_;  // a rule's content: its id
+    int lastId_ = 0;
+};
 
 }  // namespace vantrel

@@ -333,44 +333,128 @@ TEST_F(ExtensionWatch, BadMessagesAreRefusedAndCountedAndNothingOfThemReachesThe
     EXPECT_EQ(shell.refusedMessages(), 3u + bad.size());
 }
 
-// The rule sets a browser was sent, each as the rules of its messages joined.
-std::vector<std::vector<Json>> ruleSets(const std::vector<Json>& messages) {
-    std::vector<std::vector<Json>> sets;
-    std::vector<Json> open;
+// A rule set or change as a browser was sent it, its messages joined.
+struct SentRules {
+    bool whole = false;
+    std::vector<int> removed;
+    std::vector<Json> rules;  // [id, priority, action, filter]
+
+    bool holds(const std::string& filter) const {
+        for (const auto& rule : rules) {
+            if (rule[3] == filter) return true;
+        }
+        return false;
+    }
+};
+
+std::vector<SentRules> ruleSets(const std::vector<Json>& messages) {
+    std::vector<SentRules> sets;
+    SentRules open;
     for (const auto& m : messages) {
-        for (const auto& rule : m["rules"]) open.push_back(rule);
+        open.whole = m["whole"];
+        for (const auto& id : m["remove"]) open.removed.push_back(id);
+        for (const auto& rule : m["rules"]) open.rules.push_back(rule);
         if (m["last"] == true) {
             sets.push_back(std::move(open));
-            open.clear();
+            open = {};
         }
     }
     return sets;
 }
 
-bool holdsFilter(const std::vector<Json>& rules, const std::string& filter) {
-    for (const auto& rule : rules) {
-        if (rule[3] == filter) return true;
+class ExtensionRules : public ExtensionWatch {
+  protected:
+    std::vector<SentRules> rulesSentTo(ExtensionShell::Connection c) {
+        return ruleSets(sentOf(c, "rules"));
     }
-    return false;
-}
+    void addToBlacklist(const std::string& url) {
+        ASSERT_TRUE(form.lists.AddURLToList(form.lists.BlackList, url)) << url;
+    }
+    void rulesApplied(ExtensionShell::Connection c, const std::string& error) {
+        const Json last = sentOf(c, "rules").back();
+        send(c, {{"type", "rulesApplied"},
+                 {"set", last["set"]},
+                 {"count", 0},
+                 {"ms", 5},
+                 {"error", error}});
+    }
 
-TEST_F(ExtensionWatch, ChromiumBrowsersGetTheListsRulesAtOnceAndAfterEveryListChange) {
-    vantrel::extension::RulesFollower follower(world.loop, form.lists.CleanList,
-                                               form.lists.BlackList, "", shell);
+    vantrel::extension::RulesFollower follower{world.loop, form.lists.CleanList,
+                                               form.lists.BlackList, "", shell};
+};
+
+TEST_F(ExtensionRules, ChromiumBrowsersGetTheWholeSetOnConnectingAndThenEachChangeAlone) {
     connect(1, kChromePid, "http://news.example/", "chromium");
     connect(2, kFirefoxPid, "http://news.example/");
-    ASSERT_EQ(ruleSets(sentOf(1, "rules")).size(), 1u);
+    ASSERT_EQ(rulesSentTo(1).size(), 1u);
+    EXPECT_TRUE(rulesSentTo(1)[0].whole);
     EXPECT_TRUE(sentOf(2, "rules").empty()) << "Firefox holds requests for the verdict instead";
-    EXPECT_FALSE(holdsFilter(ruleSets(sentOf(1, "rules"))[0], "tracker.example"));
+    const size_t wholeCount = rulesSentTo(1)[0].rules.size();
 
-    ASSERT_TRUE(form.lists.AddURLToList(form.lists.BlackList, "http://Tracker.example/x"));
-    world.loop.advance(vantrel::extension::RulesFollower::kCheckEveryMs);
-    const auto sets = ruleSets(sentOf(1, "rules"));
+    // The change goes out in the loop's next turn, with no time passing.
+    addToBlacklist("http://Tracker.example/x");
+    world.loop.runPending();
+    auto sets = rulesSentTo(1);
     ASSERT_EQ(sets.size(), 2u);
-    EXPECT_TRUE(holdsFilter(sets[1], "tracker.example"));
+    EXPECT_FALSE(sets[1].whole);
+    EXPECT_TRUE(sets[1].removed.empty());
+    ASSERT_EQ(sets[1].rules.size(), 1u);
+    EXPECT_TRUE(sets[1].holds("tracker.example"));
 
-    world.loop.advance(10 * vantrel::extension::RulesFollower::kCheckEveryMs);
-    EXPECT_EQ(ruleSets(sentOf(1, "rules")).size(), 2u) << "unchanged lists are not sent again";
+    // A burst of changes within one turn is one change; a later browser gets the whole set.
+    for (int i = 0; i < 300; ++i) addToBlacklist("http://host" + std::to_string(i) + ".example/");
+    form.lists.BlackList.removeAt(form.lists.BlackList.size() - 1);  // tracker.example
+    world.loop.runPending();
+    sets = rulesSentTo(1);
+    ASSERT_EQ(sets.size(), 3u);
+    EXPECT_EQ(sets[2].rules.size(), 300u);
+    EXPECT_EQ(sets[2].removed.size(), 1u);
+    connect(3, kChromePid + 1, "http://news.example/", "chromium");
+    ASSERT_EQ(rulesSentTo(3).size(), 1u);
+    EXPECT_TRUE(rulesSentTo(3)[0].whole);
+    EXPECT_EQ(rulesSentTo(3)[0].rules.size(), wholeCount + 300);
+
+    // An entry marked as synced holds the same name: the rules stay, nothing is sent.
+    const std::string first = form.lists.BlackList.at(0);
+    form.lists.BlackList.replaceAt(0, first + std::string(vantrel::kSyncedMark));
+    world.loop.advance(1000);
+    EXPECT_EQ(rulesSentTo(1).size(), 3u);
+    EXPECT_EQ(rulesSentTo(3).size(), 1u);
+}
+
+TEST_F(ExtensionRules, ABrowserThatRefusedRulesIsSentTheWholeSet) {
+    connect(1, kChromePid, "http://news.example/", "chromium");
+    addToBlacklist("http://first.example/");
+    world.loop.runPending();
+    ASSERT_EQ(rulesSentTo(1).size(), 2u);
+
+    // A refused change: its rules are those before it, so the whole set follows at once.
+    rulesApplied(1, "Rule with id 40 does not have a unique ID.");
+    auto sets = rulesSentTo(1);
+    ASSERT_EQ(sets.size(), 3u);
+    EXPECT_TRUE(sets[2].whole);
+    EXPECT_TRUE(sets[2].holds("first.example"));
+    EXPECT_EQ(shell.browsers()[0].rulesError, "Rule with id 40 does not have a unique ID.");
+
+    // A refused whole set is not sent again at once, but in place of the next change.
+    rulesApplied(1, "Internal error.");
+    EXPECT_EQ(rulesSentTo(1).size(), 3u);
+    addToBlacklist("http://second.example/");
+    world.loop.runPending();
+    sets = rulesSentTo(1);
+    ASSERT_EQ(sets.size(), 4u);
+    EXPECT_TRUE(sets[3].whole);
+    EXPECT_TRUE(sets[3].holds("first.example") && sets[3].holds("second.example"));
+
+    // Taken: changes alone again.
+    rulesApplied(1, "");
+    EXPECT_EQ(shell.browsers()[0].rulesError, "");
+    addToBlacklist("http://third.example/");
+    world.loop.runPending();
+    sets = rulesSentTo(1);
+    ASSERT_EQ(sets.size(), 5u);
+    EXPECT_FALSE(sets[4].whole);
+    EXPECT_EQ(sets[4].rules.size(), 1u);
 }
 
 TEST(ExtensionRulesMessages, ALargeSetGoesInSeveralMessagesUnderTheLimitAndOnlyTheLastSaysSo) {
@@ -378,22 +462,27 @@ TEST(ExtensionRulesMessages, ALargeSetGoesInSeveralMessagesUnderTheLimitAndOnlyT
     std::vector<std::string> names;
     for (int i = 0; i < 100000; ++i) names.push_back("host-" + std::to_string(i) + ".example.org");
     black.assign(names);
-    const auto set = vantrel::requestRulesFor(allowed, black, "");
-    const auto messages = vantrel::extension::rulesMessages(7, set);
-    ASSERT_GT(messages.size(), 1u);
-    size_t rules = 0;
-    for (size_t i = 0; i < messages.size(); ++i) {
-        EXPECT_LE(messages[i].size(), vantrel::extension::kMaxMessageToBrowser);
-        const auto m = Json::parse(messages[i]);
-        EXPECT_EQ(m["set"], 7);
-        EXPECT_EQ(m["last"], i + 1 == messages.size());
-        rules += m["rules"].size();
+    auto set = vantrel::requestRulesFor(allowed, black, "");
+    vantrel::RequestRuleIds ids;
+    auto change = ids.number(set);
+    for (const auto& messages : {vantrel::extension::wholeRulesMessages(7, set),
+                                 vantrel::extension::changedRulesMessages(7, change)}) {
+        ASSERT_GT(messages.size(), 1u);
+        size_t rules = 0;
+        for (size_t i = 0; i < messages.size(); ++i) {
+            EXPECT_LE(messages[i].size(), vantrel::extension::kMaxMessageToBrowser);
+            const auto m = Json::parse(messages[i]);
+            EXPECT_EQ(m["set"], 7);
+            EXPECT_EQ(m["last"], i + 1 == messages.size());
+            rules += m["rules"].size();
+        }
+        EXPECT_EQ(rules, set.rules.size());
     }
-    EXPECT_EQ(rules, set.rules.size());
     // No rules at all still makes one message, which clears the browser's rules.
-    const auto empty = vantrel::extension::rulesMessages(8, {});
+    const auto empty = vantrel::extension::wholeRulesMessages(8, {});
     ASSERT_EQ(empty.size(), 1u);
     EXPECT_EQ(Json::parse(empty[0])["last"], true);
+    EXPECT_EQ(Json::parse(empty[0])["whole"], true);
 }
 
 TEST(ExtensionWriteMessages,

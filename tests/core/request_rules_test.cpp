@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <map>
 #include <sstream>
 
 #include "common/text.h"
@@ -165,6 +166,109 @@ TEST(RequestRules, EntriesNoFilterCanHold) {
     const RequestRuleSet noBlocks = requestRulesFor(allowed, black, "");
     EXPECT_FALSE(noBlocks.allowsComplete);
     EXPECT_TRUE(noBlocks.rules.empty());
+}
+
+// The browser's rules by id, each as its content.
+using RulesById = std::map<int, std::string>;
+
+std::string contentOf(const RequestRule& rule) {
+    std::string content = std::to_string(rule.priority) +
+                          (rule.action == RequestRule::Action::Allow ? " allow " : " block ") +
+                          rule.urlFilter;
+    for (const auto& domain : rule.requestDomains) content += " " + domain;
+    return content;
+}
+
+RulesById byId(const RequestRuleSet& set) {
+    RulesById rules;
+    for (const auto& rule : set.rules) {
+        EXPECT_GT(rule.id, 0);
+        EXPECT_TRUE(rules.emplace(rule.id, contentOf(rule)).second) << "id twice: " << rule.id;
+    }
+    return rules;
+}
+
+// What the browser holds after the change: every removed id was there, every added one new.
+RulesById applied(RulesById rules, const RequestRuleChange& change) {
+    for (const int id : change.removedIds) EXPECT_EQ(rules.erase(id), 1u) << id;
+    for (const auto& rule : change.addedRules) {
+        EXPECT_TRUE(rules.emplace(rule.id, contentOf(rule)).second) << "id in use: " << rule.id;
+    }
+    return rules;
+}
+
+// Numbers the lists' next set and checks that the change turns the browser's rules into it.
+struct Follower {
+    RequestRuleIds ids;
+    RulesById browser;
+
+    RequestRuleChange follow(const Lists& lists) {
+        RequestRuleSet set = requestRulesFor(lists.allowed, lists.black, kVendorIp);
+        RequestRuleChange change = ids.number(set);
+        browser = applied(browser, change);
+        EXPECT_EQ(browser, byId(set));
+        return change;
+    }
+};
+
+TEST(RequestRuleIds, AChangeOfAListChangesItsOwnRuleAlone) {
+    Lists lists = listsFrom("blacklist-10k.lis");
+    Follower follower;
+    const RequestRuleChange first = follower.follow(lists);
+    EXPECT_TRUE(first.removedIds.empty());
+    EXPECT_EQ(first.addedRules.size(), follower.browser.size());
+
+    lists.black.insertSorted("new-tracker.example");
+    RequestRuleChange change = follower.follow(lists);
+    EXPECT_TRUE(change.removedIds.empty());
+    ASSERT_EQ(change.addedRules.size(), 1u);
+    EXPECT_EQ(change.addedRules[0].urlFilter, "new-tracker.example");
+
+    lists.allowed.insertSorted("Friend.example");
+    change = follower.follow(lists);
+    EXPECT_TRUE(change.removedIds.empty());
+    ASSERT_EQ(change.addedRules.size(), 1u);
+    EXPECT_EQ(change.addedRules[0].action, RequestRule::Action::Allow);
+
+    lists.black.removeAt(lists.black.size() / 2);
+    change = follower.follow(lists);
+    EXPECT_EQ(change.removedIds.size(), 1u);
+    EXPECT_TRUE(change.addedRules.empty());
+
+    // An entry marked as synced keeps its name, and the rules their ids.
+    lists.black.replaceAt(0, lists.black.at(0) + std::string(kSyncedMark));
+    EXPECT_TRUE(follower.follow(lists).empty());
+}
+
+TEST(RequestRuleIds, BeyondTheLimitAnEntryChangesAFewRulesAndAMergeOneChange) {
+    Lists lists = listsFrom("blacklist-100k.lis");
+    Follower follower;
+    follower.follow(lists);
+    const size_t total = follower.browser.size();
+
+    // Sorted among the rules of their own: the new entry takes one, the last such entry goes
+    // to its host pack.
+    lists.black.insertSorted("0-new-tracker.example");
+    RequestRuleChange change = follower.follow(lists);
+    EXPECT_LE(change.removedIds.size(), 2u);
+    EXPECT_LE(change.addedRules.size(), 3u);
+    // Sorted among the packed names: one pack changes.
+    lists.black.insertSorted("zzz-new-tracker.example");
+    change = follower.follow(lists);
+    EXPECT_EQ(change.removedIds.size(), 1u);
+    EXPECT_EQ(change.addedRules.size(), 1u);
+    lists.allowed.insertSorted("zzz-new-tracker.example");
+    change = follower.follow(lists);
+    EXPECT_LE(change.removedIds.size(), 3u);
+    EXPECT_LE(change.addedRules.size(), 4u);
+
+    // A merge of thousands of entries: one change, and most rules keep their ids.
+    std::vector<std::string> merged = lists.black.entries();
+    for (int i = 0; i < 3000; ++i) merged.push_back("merged-" + std::to_string(i) + ".example");
+    lists.black.assign(std::move(merged));
+    change = follower.follow(lists);
+    EXPECT_LT(change.removedIds.size(), total / 10);
+    EXPECT_EQ(follower.browser.size(), total);
 }
 
 }  // namespace

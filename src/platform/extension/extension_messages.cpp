@@ -108,6 +108,7 @@ bool readOptional(const Json& m, BrowserMessage& out) {
         if (m.contains("blocking") && !readFlag(m, "blocking", out.blocking)) return false;
     }
     if (out.type == Type::RulesApplied) {
+        if (m.contains("set") && !readId(m, "set", false, out.set)) return false;
         if (m.contains("ms") && !readId(m, "ms", false, out.ms)) return false;
         if (m.contains("error") && !readText(m, "error", kMaxName, out.error)) return false;
     }
@@ -187,6 +188,28 @@ Json ruleItem(const RequestRule& rule) {
     return Json::array({rule.id, rule.priority, action, std::move(match)});
 }
 
+std::vector<std::string> rulesMessages(std::int64_t set, bool whole, const std::vector<int>& remove,
+                                       const std::vector<RequestRule>& rules) {
+    auto message = [&](const Json& items, bool first, bool last) {
+        return dump({{"type", "rules"},
+                     {"set", set},
+                     {"whole", whole},
+                     {"last", last},
+                     {"remove", first ? Json(remove) : Json::array()},
+                     {"rules", items}});
+    };
+    std::vector<Json> items;
+    items.reserve(rules.size());
+    for (const auto& rule : rules) items.push_back(ruleItem(rule));
+    std::vector<Json> batches = batchesOf(items, message(Json::array(), true, false).size());
+    if (batches.empty()) batches.push_back(Json::array());
+    std::vector<std::string> messages;
+    for (std::size_t i = 0; i < batches.size(); ++i) {
+        messages.push_back(message(batches[i], i == 0, i + 1 == batches.size()));
+    }
+    return messages;
+}
+
 }  // namespace
 
 std::vector<std::string> writeMessages(std::int64_t tab, std::int64_t frame, std::int64_t load,
@@ -205,20 +228,12 @@ std::vector<std::string> writeMessages(std::int64_t tab, std::int64_t frame, std
     return messages;
 }
 
-std::vector<std::string> rulesMessages(std::int64_t set, const RequestRuleSet& rules) {
-    auto message = [&](const Json& items, bool last) {
-        return dump({{"type", "rules"}, {"set", set}, {"last", last}, {"rules", items}});
-    };
-    std::vector<Json> items;
-    items.reserve(rules.rules.size());
-    for (const auto& rule : rules.rules) items.push_back(ruleItem(rule));
-    std::vector<Json> batches = batchesOf(items, message(Json::array(), false).size());
-    if (batches.empty()) batches.push_back(Json::array());
-    std::vector<std::string> messages;
-    for (std::size_t i = 0; i < batches.size(); ++i) {
-        messages.push_back(message(batches[i], i + 1 == batches.size()));
-    }
-    return messages;
+std::vector<std::string> wholeRulesMessages(std::int64_t set, const RequestRuleSet& rules) {
+    return rulesMessages(set, true, {}, rules.rules);
+}
+
+std::vector<std::string> changedRulesMessages(std::int64_t set, const RequestRuleChange& change) {
+    return rulesMessages(set, false, change.removedIds, change.addedRules);
 }
 
 }  // namespace vantrel::extension

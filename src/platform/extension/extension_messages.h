@@ -41,7 +41,7 @@ struct BrowserMessage {
         Complete,       // tab, frame, url, load, snapshot (null when it could not be read)
         Focus,          // window (-1: none of this browser's)
         Unanswered,     // count: requests that went on without a verdict, since the start
-        RulesApplied,   // count (0 when refused), ms, error (empty when applied)
+        RulesApplied,   // set, count (0 when refused), ms, error (empty when applied)
     };
 
     Type type = Type::Host;
@@ -53,6 +53,7 @@ struct BrowserMessage {
     std::int64_t browserPid = 0;
     std::int64_t count = 0;
     std::int64_t ms = 0;
+    std::int64_t set = 0;
     std::string url;
     std::string request;
     std::string browser;
@@ -80,7 +81,9 @@ std::vector<std::string> writeMessages(std::int64_t tab, std::int64_t frame, std
                                        const std::vector<page::PageWrite>& writes);
 // The browser's rules for document requests, in as many messages as the browser's limit needs,
 // each rule as [id, priority, "block" or "allow", a filter text or an array of host names]; all
-// carry the number `set`, and the last one `last`.
-std::vector<std::string> rulesMessages(std::int64_t set, const RequestRuleSet& rules);
+// carry the number `set`, and the last one `last`. A whole set replaces every rule the browser
+// has; a change removes the rules of its ids (listed in the first message) and adds its rules.
+std::vector<std::string> wholeRulesMessages(std::int64_t set, const RequestRuleSet& rules);
+std::vector<std::string> changedRulesMessages(std::int64_t set, const RequestRuleChange& change);
 
 }  // namespace vantrel::extension

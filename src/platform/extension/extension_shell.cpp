@@ -149,18 +149,45 @@ void ExtensionShell::answerWatch(Browser& browser, const BrowserMessage& message
     browser.applyRules = message.browser == "chromium";
     browser.blocking = message.blocking;
     browser.send(watchingMessage());
-    if (browser.applyRules) {
-        for (const auto& rules : rulesMessages_) browser.send(rules);
-    }
+    if (browser.applyRules) sendWholeRules(browser);
     if (onChanged_) onChanged_();
 }
 
-void ExtensionShell::setRequestRules(const RequestRuleSet& rules) {
-    rulesMessages_ = rulesMessages(++rulesSet_, rules);
+void ExtensionShell::setRequestRules(const RequestRuleSet& rules, const RequestRuleChange& change) {
+    ++rulesSet_;
+    rules_ = rules;
+    wholeRulesMessages_.clear();
+    std::vector<std::string> changeMessages;
     for (auto& [connection, browser] : browsers_) {
         if (!browser.about.watched || !browser.applyRules) continue;
-        for (const auto& message : rulesMessages_) browser.send(message);
+        if (!browser.rulesCurrent) {
+            sendWholeRules(browser);
+            continue;
+        }
+        if (change.empty()) continue;
+        if (changeMessages.empty()) changeMessages = changedRulesMessages(rulesSet_, change);
+        for (const auto& message : changeMessages) browser.send(message);
     }
+}
+
+void ExtensionShell::sendWholeRules(Browser& browser) {
+    if (rulesSet_ == 0) return;
+    if (wholeRulesMessages_.empty()) wholeRulesMessages_ = wholeRulesMessages(rulesSet_, rules_);
+    for (const auto& message : wholeRulesMessages_) browser.send(message);
+    browser.wholeRulesSet = rulesSet_;
+    browser.rulesCurrent = true;
+}
+
+void ExtensionShell::rulesApplied(Browser& browser, const BrowserMessage& message) {
+    browser.about.rules = message.count;
+    browser.about.rulesMs = message.ms;
+    browser.about.rulesError = message.error;
+    if (message.error.empty()) return;
+    // Its rules are those before the refused set: the changes after it do not fit them. A
+    // refused change is followed by the whole set at once; a refused whole set waits for the
+    // next change of the lists.
+    browser.rulesCurrent = false;
+    if (message.set != browser.wholeRulesSet) sendWholeRules(browser);
 }
 
 bool ExtensionShell::handleTabs(Connection connection, Browser& browser,
@@ -194,9 +221,7 @@ bool ExtensionShell::handleTabs(Connection connection, Browser& browser,
             if (onChanged_) onChanged_();
             return true;
         case Type::RulesApplied:
-            browser.about.rules = message.count;
-            browser.about.rulesMs = message.ms;
-            browser.about.rulesError = message.error;
+            rulesApplied(browser, message);
             if (onChanged_) onChanged_();
             return true;
         default:

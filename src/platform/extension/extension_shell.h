@@ -75,9 +75,10 @@ class ExtensionShell : public BrowserShell {
     void setOnBrowsersChanged(std::function<void()> handler) { onChanged_ = std::move(handler); }
     std::vector<ConnectedBrowser> browsers() const;
     // The rules that Chromium-family browsers apply to document requests before they leave
-    // (their extensions may not hold a request for a verdict): sent to each such browser
-    // watched now and to each that connects later.
-    void setRequestRules(const RequestRuleSet& rules);
+    // (their extensions may not hold a request for a verdict), and `change`, how the set given
+    // before became `rules`. A browser that took every set since its last whole one is sent the
+    // change alone; one that connects later, or refused a set, is sent the whole set.
+    void setRequestRules(const RequestRuleSet& rules, const RequestRuleChange& change);
     std::uint64_t refusedMessages() const { return refused_; }
 
     // The active tab of the focused window of the browser whose process is `frontPid` (the
@@ -100,6 +101,8 @@ class ExtensionShell : public BrowserShell {
         bool answered = false;                            // watching or declined
         bool applyRules = false;                          // a Chromium-family browser
         bool blocking = false;                            // its navigations wait for a verdict
+        std::int64_t wholeRulesSet = 0;  // the last rule set it was sent whole, 0 for none
+        bool rulesCurrent = false;       // it was sent every set since then
         std::map<std::int64_t, bool> popups;              // window id: a pop-up window
         std::map<std::int64_t, std::int64_t> tabs;        // tab id: its window id
         std::map<std::int64_t, std::int64_t> activeTabs;  // window id: its active tab
@@ -123,6 +126,8 @@ class ExtensionShell : public BrowserShell {
     // Moves the focus report to the active tab of the browser's focused window.
     void refocus(Connection connection, Browser& browser);
     void send(Connection connection, const std::string& message);
+    void sendWholeRules(Browser& browser);
+    void rulesApplied(Browser& browser, const BrowserMessage& message);
 
     std::shared_ptr<chromium::WindowList> windows_;
     std::shared_ptr<Control> control_;
@@ -131,8 +136,9 @@ class ExtensionShell : public BrowserShell {
     std::function<bool(pid_t)> watchedElsewhere_;
     std::function<void()> onChanged_;
     std::uint64_t refused_ = 0;
-    std::int64_t rulesSet_ = 0;
-    std::vector<std::string> rulesMessages_;
+    std::int64_t rulesSet_ = 0;  // the number of the last set given, 0 for none yet
+    RequestRuleSet rules_;
+    std::vector<std::string> wholeRulesMessages_;  // made when a browser first needs them
 };
 
 }  // namespace vantrel::extension

@@ -1,7 +1,5 @@
 #include "platform/extension/rules_follower.h"
 
-#include "engine/request_rules.h"
-
 namespace vantrel::extension {
 
 RulesFollower::RulesFollower(EventLoop& loop, const DomainList& allowedList,
@@ -11,23 +9,25 @@ RulesFollower::RulesFollower(EventLoop& loop, const DomainList& allowedList,
       allowedList_(allowedList),
       blackList_(blackList),
       vendorServerIp_(std::move(vendorServerIp)),
-      shell_(shell) {
-    check();
+      shell_(shell),
+      allowedChanges_(allowedList.listen([this] { listsChanged(); })),
+      blackChanges_(blackList.listen([this] { listsChanged(); })) {
+    update();
 }
 
 RulesFollower::~RulesFollower() {
-    loop_.cancel(next_);
+    loop_.cancel(pending_);
 }
 
-void RulesFollower::check() {
-    if (!sent_ || allowedList_.revision() != allowedRevision_ ||
-        blackList_.revision() != blackRevision_) {
-        sent_ = true;
-        allowedRevision_ = allowedList_.revision();
-        blackRevision_ = blackList_.revision();
-        shell_.setRequestRules(requestRulesFor(allowedList_, blackList_, vendorServerIp_));
-    }
-    next_ = loop_.scheduleAt(loop_.now() + kCheckEveryMs, [this] { check(); });
+void RulesFollower::listsChanged() {
+    if (pending_ == 0) pending_ = loop_.scheduleAt(loop_.now(), [this] { update(); });
+}
+
+void RulesFollower::update() {
+    pending_ = 0;
+    RequestRuleSet set = requestRulesFor(allowedList_, blackList_, vendorServerIp_);
+    const RequestRuleChange change = ids_.number(set);
+    shell_.setRequestRules(set, change);
 }
 
 }  // namespace vantrel::extension
