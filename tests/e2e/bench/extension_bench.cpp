@@ -210,6 +210,26 @@ bool benchFirefox(const TempDir& dir, HttpServer& server, const std::string& lis
     return true;
 }
 
+// Chromium with the extension written into `dir` and its host named in `profile`, watched by
+// `watch` once this returns; nothing when it never connected.
+std::unique_ptr<TestBrowser> startChromium(const TempDir& dir, const TempDir& profile,
+                                           WatchProcess& watch) {
+    vantrel::posix::PosixFileSystem files;
+    vantrel::webext::BrowserExtension(files, dir.path(), VANTREL_PATH,
+                                      {{profile.path() + "profile/NativeMessagingHosts/",
+                                        vantrel::webext::BrowserFamily::Chromium}})
+        .registerButton({"Kill popup", "Kill popup", "Vantrel", true});
+    auto browser = std::make_unique<TestBrowser>(
+        profile, false,
+        std::vector<std::string>{"--load-extension=" +
+                                 vantrel::webext::extensionFolder(dir.path())});
+    if (!watching(watch, "chromium")) {
+        std::fprintf(stderr, "Chromium never connected: %s\n", watch.err.c_str());
+        return nullptr;
+    }
+    return browser;
+}
+
 bool benchChromium(const TempDir& dir, HttpServer& server, const std::string& lists,
                    const std::string& registry) {
     if (!std::filesystem::exists("/usr/bin/chromium")) {
@@ -219,17 +239,9 @@ bool benchChromium(const TempDir& dir, HttpServer& server, const std::string& li
     auto watch = startWatch(lists, registry);
     if (!watch) return false;
     TempDir profile;
-    vantrel::posix::PosixFileSystem files;
-    vantrel::webext::BrowserExtension(
-        files, dir.path(), VANTREL_PATH,
-        {{profile.path() + "profile/NativeMessagingHosts/", vantrel::webext::BrowserFamily::Chromium}})
-        .registerButton({"Kill popup", "Kill popup", "Vantrel", true});
-    TestBrowser browser(profile, false,
-                        {"--load-extension=" + vantrel::webext::extensionFolder(dir.path())});
-    if (!watching(*watch, "chromium")) {
-        std::fprintf(stderr, "Chromium never connected: %s\n", watch->err.c_str());
-        return false;
-    }
+    const auto chromium = startChromium(dir, profile, *watch);
+    if (!chromium) return false;
+    TestBrowser& browser = *chromium;
     progress("Chromium watched");
     PageDriver page(browser.connection(), "about:blank");
     const std::string front = server.url("site.test", "/chromium");
@@ -274,17 +286,9 @@ bool benchChromiumRules(const TempDir& dir, HttpServer& server, const std::strin
     auto watch = startWatch(lists, registry);
     if (!watch) return false;
     TempDir profile;
-    vantrel::posix::PosixFileSystem files;
-    vantrel::webext::BrowserExtension(
-        files, dir.path(), VANTREL_PATH,
-        {{profile.path() + "profile/NativeMessagingHosts/", vantrel::webext::BrowserFamily::Chromium}})
-        .registerButton({"Kill popup", "Kill popup", "Vantrel", true});
-    TestBrowser browser(profile, false,
-                        {"--load-extension=" + vantrel::webext::extensionFolder(dir.path())});
-    if (!watching(*watch, "chromium")) {
-        std::fprintf(stderr, "Chromium never connected: %s\n", watch->err.c_str());
-        return false;
-    }
+    const auto chromium = startChromium(dir, profile, *watch);
+    if (!chromium) return false;
+    TestBrowser& browser = *chromium;
     const auto watched = Clock::now();
     const size_t watchedAt = watch->err.size();
     if (!watch->waitFor([&] { return rulesLineMs(watch->err, watchedAt) >= 0; }, 60s)) {
