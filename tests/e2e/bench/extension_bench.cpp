@@ -267,11 +267,17 @@ bool benchChromium(const TempDir& dir, HttpServer& server, const std::string& li
     return true;
 }
 
-// The browser's own time in the last line's "N request rules (M ms)" at or after `from`, or -1.
-double rulesLineMs(const std::string& err, size_t from) {
-    const auto at = err.rfind(" request rules (");
-    if (at == std::string::npos || at < from) return -1;
-    return std::atof(err.c_str() + at + std::strlen(" request rules ("));
+// The last line's "N request rules (M ms)" at or after `from`: N, and M the browser's own time.
+struct RulesLine {
+    long count = -1;
+    double ms = -1;
+};
+RulesLine rulesLine(const std::string& err, size_t from) {
+    const std::string mark = " request rules (";
+    const auto at = err.rfind(mark);
+    if (at == std::string::npos || at < from) return {};
+    const auto count = err.rfind(' ', at - 1);
+    return {std::atol(err.c_str() + count + 1), std::atof(err.c_str() + at + mark.size())};
 }
 
 bool benchChromiumRules(const TempDir& dir, HttpServer& server, const std::string& registry) {
@@ -291,13 +297,16 @@ bool benchChromiumRules(const TempDir& dir, HttpServer& server, const std::strin
     TestBrowser& browser = *chromium;
     const auto watched = Clock::now();
     const size_t watchedAt = watch->err.size();
-    if (!watch->waitFor([&] { return rulesLineMs(watch->err, watchedAt) >= 0; }, 60s)) {
+    // The whole list's rules, not only those of the advertising fragments.
+    if (!watch->waitFor([&] { return rulesLine(watch->err, watchedAt).count > 1000; }, 60s)) {
         std::fprintf(stderr, "Chromium: no rules in force: %s\n", watch->err.c_str());
         return false;
     }
-    std::printf("Chromium, 100k list: watched to rules in force %.0f ms (the browser's part "
-                "%.0f ms)\n",
-                ms(watched, Clock::now()), rulesLineMs(watch->err, watchedAt));
+    const RulesLine installed = rulesLine(watch->err, watchedAt);
+    std::printf(
+        "Chromium, 100k list: watched to %ld rules in force %.0f ms (the browser's part "
+        "%.0f ms)\n",
+        installed.count, ms(watched, Clock::now()), installed.ms);
 
     PageDriver page(browser.connection(), "about:blank");
     std::vector<double> followed, applied;
@@ -313,12 +322,12 @@ bool benchChromiumRules(const TempDir& dir, HttpServer& server, const std::strin
         const size_t mark = watch->err.size();
         const auto pressed = Clock::now();
         if (std::system("xdotool key ctrl+alt+b") != 0 ||
-            !watch->waitFor([&] { return rulesLineMs(watch->err, mark) >= 0; }, 30s)) {
+            !watch->waitFor([&] { return rulesLine(watch->err, mark).count >= 0; }, 30s)) {
             std::fprintf(stderr, "Chromium: change %d not followed: %s\n", i, watch->err.c_str());
             return false;
         }
         followed.push_back(ms(pressed, Clock::now()));
-        applied.push_back(rulesLineMs(watch->err, mark));
+        applied.push_back(rulesLine(watch->err, mark).ms);
     }
     printTimes("Chromium, 100k list: hot key to the new entry's rules in force", followed);
     printTimes("Chromium, 100k list: the browser's part of it", applied);
