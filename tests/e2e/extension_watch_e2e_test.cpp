@@ -12,11 +12,7 @@
 #include <regex>
 
 #include "engine/page_scanner.h"
-#include "platform/posix/posix_file_system.h"
-#include "platform/sqlite/sqlite_registry.h"
-#include "platform/webext/browser_extension.h"
-#include "settings/settings_store.h"
-#include "test_browser.h"
+#include "extension_setup.h"
 #include "tests/adapters/scoped_env.h"
 #include "watch_process.h"
 #include "x_desktop.h"
@@ -34,26 +30,15 @@ class ExtensionWatch : public ::testing::Test {
         if (!std::filesystem::exists("/usr/bin/chromium")) GTEST_SKIP() << "no chromium";
         ASSERT_TRUE(desktop.ready());
         ::mkdir(runtime.c_str(), 0700);
-        std::filesystem::create_directory(lists);
-        std::ofstream(lists + "allowed.lis", std::ios::binary) << "friend.test\r\n";
-        vantrel::sqlite::SqliteRegistry(registry).writeValue(
-            vantrel::SettingsStore::kKey, "vtr_server", server.url("127.0.0.1", ""));
-        watch = std::make_unique<WatchProcess>(std::vector<std::string>{
-            "--attach", "extension", "--lists", lists, "--registry", registry});
+        const auto arguments = extensionWatchArguments(dir.path(), server.url("127.0.0.1", ""));
+        std::ofstream(dir.path() + "lists/allowed.lis", std::ios::binary) << "friend.test\r\n";
+        watch = std::make_unique<WatchProcess>(arguments);
         ASSERT_TRUE(watch->waitForError("connected\n")) << watch->err;
     }
 
     // A browser with the extension, connected to the watcher once this returns.
     std::unique_ptr<TestBrowser> startBrowser(const TempDir& profile, size_t watched) {
-        vantrel::posix::PosixFileSystem files;
-        const std::string hosts = profile.path() + "profile/NativeMessagingHosts/";
-        vantrel::webext::BrowserExtension(files, program, VANTREL_PATH,
-                                          {{hosts, vantrel::webext::BrowserFamily::Chromium}})
-            .registerButton({"Kill popup", "Kill popup", "Vantrel", true});
-        auto browser = std::make_unique<TestBrowser>(
-            profile, false,
-            std::vector<std::string>{"--load-extension=" +
-                                     vantrel::webext::extensionFolder(program)});
+        auto browser = startChromiumWithExtension(dir.path(), profile);
         EXPECT_TRUE(watch->waitFor([&] { return browsersWatched() == watched; }, 30s))
             << watch->err;
         return browser;
@@ -99,9 +84,6 @@ class ExtensionWatch : public ::testing::Test {
     const std::string runtime = dir.path() + "run";
     ScopedEnv runtimeDir{"XDG_RUNTIME_DIR", runtime.c_str()};
     HttpServer server;
-    const std::string program = dir.path();
-    const std::string lists = dir.path() + "lists/";
-    const std::string registry = dir.path() + "registry.db";
     std::unique_ptr<WatchProcess> watch;
 };
 

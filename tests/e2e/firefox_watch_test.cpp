@@ -6,16 +6,10 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <filesystem>
 #include <regex>
 
 #include "engine/page_scanner.h"
-#include "firefox_browser.h"
-#include "platform/posix/posix_file_system.h"
-#include "platform/sqlite/sqlite_registry.h"
-#include "platform/webext/browser_extension.h"
-#include "settings/settings_store.h"
-#include "test_browser.h"
+#include "extension_setup.h"
 #include "tests/adapters/scoped_env.h"
 #include "watch_process.h"
 #include "x_desktop.h"
@@ -47,26 +41,13 @@ TEST(FirefoxWatch, AdLinkCancelledBannerReplacedPopUpClosedAndAnUnansweredReques
     server.page("/ads/offer", "an advertisement");
     server.page("/b.gif", "GIF89a", "image/gif");
 
-    const std::string lists = dir.path() + "lists/";
-    const std::string registry = dir.path() + "registry.db";
-    std::filesystem::create_directory(lists);
-    vantrel::sqlite::SqliteRegistry(registry).writeValue(vantrel::SettingsStore::kKey, "vtr_server",
-                                                         server.url("127.0.0.1", ""));
-    WatchProcess watch({"--attach", "extension", "--lists", lists, "--registry", registry});
+    WatchProcess watch(extensionWatchArguments(dir.path(), server.url("127.0.0.1", "")));
     ASSERT_TRUE(watch.waitForError("connected\n")) << watch.err;
 
-    // The program's extension and the host manifest Firefox reads under HOME.
-    const std::string home = dir.path() + "home/";
-    std::filesystem::create_directories(home + ".mozilla");
-    vantrel::posix::PosixFileSystem files;
-    vantrel::webext::BrowserExtension(files, dir.path(), VANTREL_PATH,
-                                      vantrel::webext::hostFolders(dir.path() + "config", home, ""))
-        .registerButton({"Kill popup", "Kill popup", "Vantrel", true});
-    FirefoxBrowser firefox({home, dir.path() + "profile", {{"XDG_RUNTIME_DIR", runtime}}});
-    ASSERT_TRUE(firefox.ready()) << firefox.error();
-    ASSERT_TRUE(firefox.installFromFile(vantrel::webext::extensionPackage(dir.path()),
-                                        vantrel::webext::kFirefoxExtensionId))
-        << firefox.error();
+    std::string error;
+    const auto started = startFirefoxWithExtension(dir.path(), runtime, error);
+    ASSERT_TRUE(started) << error;
+    FirefoxBrowser& firefox = *started;
     ASSERT_TRUE(watch.waitFor(
         [&] { return watch.err.find("through the extension: firefox") != std::string::npos; },
         std::chrono::seconds(30)))

@@ -29,19 +29,15 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <thread>
 #include <vector>
 
-#include "../firefox_browser.h"
-#include "../test_browser.h"
+#include "../extension_setup.h"
 #include "../watch_process.h"
 #include "../x_desktop.h"
 #include "bench_timing.h"
-#include "platform/posix/posix_file_system.h"
-#include "platform/sqlite/sqlite_registry.h"
-#include "platform/webext/browser_extension.h"
-#include "settings/settings_store.h"
 #include "tests/adapters/scoped_env.h"
 
 using namespace chromium_test;
@@ -105,9 +101,8 @@ bool closed(WatchProcess& watch, size_t rows, const std::function<bool()>& oneWi
     return watch.waitForRows(rows) && eventually(oneWindow);
 }
 
-std::unique_ptr<WatchProcess> startWatch(const std::string& lists, const std::string& registry) {
-    auto watch = std::make_unique<WatchProcess>(
-        std::vector<std::string>{"--attach", "extension", "--lists", lists, "--registry", registry});
+std::unique_ptr<WatchProcess> startWatch(const std::vector<std::string>& arguments) {
+    auto watch = std::make_unique<WatchProcess>(arguments);
     if (!watch->waitForError("connected\n")) {
         std::fprintf(stderr, "watch did not start: %s\n", watch->err.c_str());
         return nullptr;
@@ -130,28 +125,48 @@ bool watching(WatchProcess& watch, const std::string& browser) {
         60s);
 }
 
-bool benchFirefox(const TempDir& dir, HttpServer& server, const std::string& lists,
-                  const std::string& registry) {
+// `kPopups` pop-ups opened by `click`, each timed from the driver's click to Vantrel's log row
+// and `oneWindow`, then as the page saw them (`inPage` gives the value of a page's expression).
+bool timePopups(const std::string& browser, WatchProcess& watch, const std::function<void()>& click,
+                const std::function<bool()>& oneWindow,
+                const std::function<Json(const std::string&)>& inPage) {
+    std::vector<double> driverTimes;
+    for (int i = 0; i < kPopups; ++i) {
+        const auto start = Clock::now();
+        click();
+        if (!closed(watch, size_t(i) + 1, oneWindow)) {
+            std::fprintf(stderr, "%s: pop-up %d not closed: %s\n", browser.c_str(), i,
+                         watch.err.c_str());
+            return false;
+        }
+        driverTimes.push_back(ms(start, Clock::now()));
+    }
+    printTimes((browser + ", click to pop-up logged and gone (driver)").c_str(), driverTimes);
+    // The page's poll may see the last close a moment after the driver did.
+    eventually([&] { return inPage("closedAfter.length") == kPopups; });
+    printTimes((browser + ", click to pop-up closed (page)").c_str(),
+               numbers(inPage("closedAfter")));
+    printTimes((browser + ", click to window.open returning (page)").c_str(),
+               numbers(inPage("openReturned")));
+    return true;
+}
+
+bool benchFirefox(const TempDir& dir, HttpServer& server,
+                  const std::vector<std::string>& watchArguments) {
     if (!FirefoxBrowser::installed()) {
         std::printf("Firefox: firefox-esr is not installed\n");
         return true;
     }
-    auto watch = startWatch(lists, registry);
+    auto watch = startWatch(watchArguments);
     if (!watch) return false;
-    const std::string home = dir.path() + "home/";
-    std::filesystem::create_directories(home + ".mozilla");
-    vantrel::posix::PosixFileSystem files;
-    vantrel::webext::BrowserExtension(files, dir.path(), VANTREL_PATH,
-                                      vantrel::webext::hostFolders(dir.path() + "config", home, ""))
-        .registerButton({"Kill popup", "Kill popup", "Vantrel", true});
-    FirefoxBrowser firefox(
-        {home, dir.path() + "profile", {{"XDG_RUNTIME_DIR", std::getenv("XDG_RUNTIME_DIR")}}});
-    if (!firefox.ready() ||
-        !firefox.installFromFile(vantrel::webext::extensionPackage(dir.path()),
-                                 vantrel::webext::kFirefoxExtensionId)) {
-        std::fprintf(stderr, "Firefox: %s\n", firefox.error().c_str());
+    std::string error;
+    const auto started =
+        startFirefoxWithExtension(dir.path(), std::getenv("XDG_RUNTIME_DIR"), error);
+    if (!started) {
+        std::fprintf(stderr, "Firefox: %s\n", error.c_str());
         return false;
     }
+    FirefoxBrowser& firefox = *started;
     if (!watching(*watch, "firefox")) {
         std::fprintf(stderr, "Firefox never connected: %s\n", watch->err.c_str());
         return false;
@@ -160,23 +175,14 @@ bool benchFirefox(const TempDir& dir, HttpServer& server, const std::string& lis
     std::printf("Firefox %s\n", firefox.version().c_str());
     firefox.navigate(server.url("127.0.0.1", "/"));
 
-    std::vector<double> driverTimes;
-    for (int i = 0; i < kPopups; ++i) {
-        const auto start = Clock::now();
-        firefox.click("#pop");
-        if (!closed(*watch, size_t(i) + 1, [&] { return firefox.windows().size() == 1; })) {
-            std::fprintf(stderr, "Firefox: pop-up %d not closed: %s\n", i, watch->err.c_str());
-            return false;
-        }
-        driverTimes.push_back(ms(start, Clock::now()));
+    if (!timePopups(
+            "Firefox", *watch, [&] { firefox.click("#pop"); },
+            [&] { return firefox.windows().size() == 1; },
+            [&](const std::string& expression) {
+                return firefox.evaluate("return " + expression + ";");
+            })) {
+        return false;
     }
-    printTimes("Firefox, click to pop-up logged and gone (driver)", driverTimes);
-    // The page's poll may see the last close a moment after the driver did.
-    eventually([&] { return firefox.evaluate("return closedAfter.length;") == kPopups; });
-    printTimes("Firefox, click to pop-up closed (page)",
-               numbers(firefox.evaluate("return closedAfter;")));
-    printTimes("Firefox, click to window.open returning (page)",
-               numbers(firefox.evaluate("return openReturned;")));
 
     progress("Firefox frames");
     const std::string frames = "return loadFrames('/frame', " + std::to_string(kFrames) + ");";
@@ -214,15 +220,7 @@ bool benchFirefox(const TempDir& dir, HttpServer& server, const std::string& lis
 // `watch` once this returns; nothing when it never connected.
 std::unique_ptr<TestBrowser> startChromium(const TempDir& dir, const TempDir& profile,
                                            WatchProcess& watch) {
-    vantrel::posix::PosixFileSystem files;
-    vantrel::webext::BrowserExtension(files, dir.path(), VANTREL_PATH,
-                                      {{profile.path() + "profile/NativeMessagingHosts/",
-                                        vantrel::webext::BrowserFamily::Chromium}})
-        .registerButton({"Kill popup", "Kill popup", "Vantrel", true});
-    auto browser = std::make_unique<TestBrowser>(
-        profile, false,
-        std::vector<std::string>{"--load-extension=" +
-                                 vantrel::webext::extensionFolder(dir.path())});
+    auto browser = startChromiumWithExtension(dir.path(), profile);
     if (!watching(watch, "chromium")) {
         std::fprintf(stderr, "Chromium never connected: %s\n", watch.err.c_str());
         return nullptr;
@@ -230,13 +228,13 @@ std::unique_ptr<TestBrowser> startChromium(const TempDir& dir, const TempDir& pr
     return browser;
 }
 
-bool benchChromium(const TempDir& dir, HttpServer& server, const std::string& lists,
-                   const std::string& registry) {
+bool benchChromium(const TempDir& dir, HttpServer& server,
+                   const std::vector<std::string>& watchArguments) {
     if (!std::filesystem::exists("/usr/bin/chromium")) {
         std::printf("Chromium: not installed\n");
         return true;
     }
-    auto watch = startWatch(lists, registry);
+    auto watch = startWatch(watchArguments);
     if (!watch) return false;
     TempDir profile;
     const auto chromium = startChromium(dir, profile, *watch);
@@ -248,23 +246,12 @@ bool benchChromium(const TempDir& dir, HttpServer& server, const std::string& li
     browser.connection().call("Page.navigate", {{"url", front}}, page.sessionId());
     eventually([&] { return valueIn(page, "document.readyState === 'complete'") == true; });
 
-    std::vector<double> driverTimes;
-    for (int i = 0; i < kPopups; ++i) {
-        const auto start = Clock::now();
-        page.click("#pop");
-        if (!closed(*watch, size_t(i) + 1, [&] { return browser.pages().size() == 1; })) {
-            std::fprintf(stderr, "Chromium: pop-up %d not closed: %s\n", i, watch->err.c_str());
-            return false;
-        }
-        driverTimes.push_back(ms(start, Clock::now()));
-    }
-    printTimes("Chromium, click to pop-up logged and gone (driver)", driverTimes);
-    eventually([&] { return page.evaluate("closedAfter.length") == kPopups; });
-    printTimes("Chromium, click to pop-up closed (page)", numbers(page.evaluate("closedAfter")));
-    printTimes("Chromium, click to window.open returning (page)",
-               numbers(page.evaluate("openReturned")));
+    const bool timed = timePopups(
+        "Chromium", *watch, [&] { page.click("#pop"); },
+        [&] { return browser.pages().size() == 1; },
+        [&](const std::string& expression) { return page.evaluate(expression); });
     watch->stop();
-    return true;
+    return timed;
 }
 
 // The last line's "N request rules (M ms)" at or after `from`: N, and M the browser's own time.
@@ -280,16 +267,15 @@ RulesLine rulesLine(const std::string& err, size_t from) {
     return {std::atol(err.c_str() + count + 1), std::atof(err.c_str() + at + mark.size())};
 }
 
-bool benchChromiumRules(const TempDir& dir, HttpServer& server, const std::string& registry) {
+bool benchChromiumRules(const TempDir& dir, HttpServer& server) {
     if (!std::filesystem::exists("/usr/bin/chromium")) {
         std::printf("Chromium: not installed\n");
         return true;
     }
-    const std::string lists = dir.path() + "lists/";
-    std::filesystem::create_directory(lists);
+    const auto arguments = extensionWatchArguments(dir.path(), server.url("127.0.0.1", ""));
     std::filesystem::copy_file(std::string(VANTREL_DATA_DIR) + "/blacklist-100k.lis",
-                               lists + "blacklist.lis");
-    auto watch = startWatch(lists, registry);
+                               dir.path() + "lists/blacklist.lis");
+    auto watch = startWatch(arguments);
     if (!watch) return false;
     TempDir profile;
     const auto chromium = startChromium(dir, profile, *watch);
@@ -356,16 +342,12 @@ int main(int argc, char** argv) {
     server.page("/frame", "a frame");
     server.page("/ads/frame", "an advertisement");
 
-    const std::string lists = dir.path() + "lists/";
-    const std::string registry = dir.path() + "registry.db";
-    std::filesystem::create_directory(lists);
-    vantrel::sqlite::SqliteRegistry(registry).writeValue(vantrel::SettingsStore::kKey, "vtr_server",
-                                                         server.url("127.0.0.1", ""));
+    const auto arguments = extensionWatchArguments(dir.path(), server.url("127.0.0.1", ""));
     TempDir firefoxDir, chromiumDir, rulesDir;
     try {
-        const bool ok = (rulesOnly || (benchFirefox(firefoxDir, server, lists, registry) &&
-                                       benchChromium(chromiumDir, server, lists, registry))) &&
-                        benchChromiumRules(rulesDir, server, registry);
+        const bool ok = (rulesOnly || (benchFirefox(firefoxDir, server, arguments) &&
+                                       benchChromium(chromiumDir, server, arguments))) &&
+                        benchChromiumRules(rulesDir, server);
         return ok ? 0 : 1;
     } catch (const std::exception& e) {
         // Caught so that the browsers and the watcher are ended on the way out.
