@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <set>
 
-#include "common/text.h"
 #include "engine/url_classifier.h"
 
 namespace vantrel {
@@ -69,12 +68,6 @@ RequestRule filterRule(RequestRule::Action action, std::string urlFilter) {
     return rule;
 }
 
-bool holdsAdFragment(std::string_view lower) {
-    const auto fragments = UrlClassifier::adFragments();
-    return std::any_of(fragments.begin(), fragments.end(),
-                       [&](std::string_view f) { return containsNoCase(lower, f); });
-}
-
 // A rule's content as one text; filters and host names hold neither blanks nor controls.
 std::string contentOf(const RequestRule& rule) {
     std::string content = std::to_string(rule.priority);
@@ -108,7 +101,7 @@ RequestRuleSet requestRulesFor(const DomainList& allowedList, const DomainList& 
     for (const auto& entry : blackList.entries()) {
         const std::string_view pattern = matchPattern(entry);
         // The fragment's rule blocks every address that holds the entry already.
-        if (!holdsAdFragment(pattern)) blocks.add(pattern);
+        if (!UrlClassifier::holdsAdFragment(pattern)) blocks.add(pattern);
     }
 
     if (allows.unusable > 0 || allows.texts.size() > limits.maxRules) {

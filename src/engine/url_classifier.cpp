@@ -67,6 +67,11 @@ std::span<const std::string_view> UrlClassifier::exemptions() {
     return kExemptions;
 }
 
+bool UrlClassifier::holdsAdFragment(std::string_view text) {
+    static const AnchoredFragments table(kAdFragments, kAdAnchors);
+    return table.anyIn(text);
+}
+
 void UrlClassifier::setVendorServerIp(std::string ip) {
     vendorServerIpUpper_ = toUpperAscii(ip);
 }

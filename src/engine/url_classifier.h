@@ -17,6 +17,8 @@ class UrlClassifier {
     // server's address is no part of them.
     static std::span<const std::string_view> adFragments();
     static std::span<const std::string_view> exemptions();
+    // Whether `text` holds one of the advertising fragments, in any letter case.
+    static bool holdsAdFragment(std::string_view text);
 
     // `vendorServerIp` empty leaves its exemption out.
     UrlClassifier(const DomainList& cleanList, const DomainList& blackList,
