@@ -28,17 +28,8 @@ namespace {
 
 // Runs a command to its end within `limit`; its exit status, or -1 (killed when out of time).
 int runBounded(std::vector<std::string> words, std::chrono::milliseconds limit) {
-    std::vector<char*> argv;
-    for (auto& w : words) argv.push_back(w.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid = -1;
-    const int rc = ::posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) return -1;
+    const pid_t pid = XDesktop::spawn(std::move(words));
+    if (pid <= 0) return -1;
     int status = 0;
     if (!eventually([&] { return ::waitpid(pid, &status, WNOHANG) == pid; }, limit)) {
         ::kill(pid, SIGKILL);

@@ -49,8 +49,8 @@ class XDesktop {
     }
     bool ready() const { return !display_.empty(); }
 
-    static pid_t spawn(std::initializer_list<std::string> words) {
-        std::vector<std::string> args(words);
+    // Starts a command with standard error to /dev/null; its process, or -1.
+    static pid_t spawn(std::vector<std::string> args) {
         std::vector<char*> argv;
         for (auto& a : args) argv.push_back(a.data());
         argv.push_back(nullptr);
