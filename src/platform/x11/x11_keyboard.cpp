@@ -12,10 +12,8 @@ namespace vantrel::x11 {
 
 namespace {
 
-// Keysyms of the keys the hot keys and the CTRL test need.
+// Keysyms of the keys the hot keys need.
 constexpr std::uint32_t kKeysymF1 = 0xffbe;
-constexpr std::uint32_t kKeysymControlL = 0xffe3;
-constexpr std::uint32_t kKeysymControlR = 0xffe4;
 constexpr std::uint32_t kKeysymNumLock = 0xff7f;
 
 std::optional<std::uint32_t> keysymOfVirtualKey(int keyCode) {
@@ -137,15 +135,11 @@ std::optional<int> X11Keyboard::hotKeyOf(const void* keyPressEvent) const {
 
 bool X11Keyboard::controlKeyDown() const {
     if (connection_ == nullptr) return false;
-    std::unique_ptr<xcb_query_keymap_reply_t, FreeDeleter> keymap(
-        xcb_query_keymap_reply(connection_, xcb_query_keymap(connection_), nullptr));
-    if (!keymap) return false;
-    for (std::uint32_t keysym : {kKeysymControlL, kKeysymControlR}) {
-        for (std::uint8_t code : keycodesOf(keysym)) {
-            if (keymap->keys[code / 8] & (1u << (code % 8))) return true;
-        }
-    }
-    return false;
+    // The modifier state the server keeps: one round trip, and whichever keys the user's
+    // layout binds to Control count.
+    std::unique_ptr<xcb_query_pointer_reply_t, FreeDeleter> pointer(
+        xcb_query_pointer_reply(connection_, xcb_query_pointer(connection_, root_), nullptr));
+    return pointer && (pointer->mask & XCB_MOD_MASK_CONTROL) != 0;
 }
 
 }  // namespace vantrel::x11

@@ -123,6 +123,10 @@ TEST(DesktopOnX11, CtrlHeldIsSeenWithNoWindowFocused) {
     EXPECT_TRUE(runUntil([&] { return desktop.controlKeyDown(); }));
     ASSERT_TRUE(xdotool({"keyup", "ctrl"}));
     EXPECT_TRUE(runUntil([&] { return !desktop.controlKeyDown(); }));
+    ASSERT_TRUE(xdotool({"keydown", "Control_R"}));
+    EXPECT_TRUE(runUntil([&] { return desktop.controlKeyDown(); }));
+    ASSERT_TRUE(xdotool({"keyup", "Control_R"}));
+    EXPECT_TRUE(runUntil([&] { return !desktop.controlKeyDown(); }));
 }
 
 TEST(DesktopOnX11, TheTrayIconDocksInTheTrayHost) {
