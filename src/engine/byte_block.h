@@ -23,6 +23,16 @@ inline ByteBlock loadBlock(const void* at) {
     return block;
 }
 
+inline void storeBlock(void* at, ByteBlock block) {
+    std::memcpy(at, &block, kBlockBytes);
+}
+
+// ASCII letters in upper case, every other byte as it is.
+inline ByteBlock upperCaseBlock(ByteBlock bytes) {
+    const auto lower = ByteBlock(ByteBlock(bytes - static_cast<uint8_t>('a')) < 26);
+    return bytes ^ (lower & static_cast<uint8_t>(0x20));
+}
+
 // The bytes set in a comparison's result, taken in order, as one bit each.
 class SetBytes {
   public:
@@ -47,10 +57,27 @@ class SetBytes {
     void dropBefore(size_t count) {
         bits_ &= ~((uint32_t(1) << count) - 1);
     }
+    // Keeps the first `count` bytes only; `count` at most kBlockBytes.
+    void keepBefore(size_t count) {
+        bits_ &= (uint32_t(1) << count) - 1;
+    }
 
   private:
     uint32_t bits_ = 0;
 };
+
+// Whether the `length` bytes at `a` equal those at `b`, compared a block at a time: both may be
+// read up to a block past their `length` bytes.
+inline bool sameBytes(const void* a, const void* b, size_t length) {
+    const auto* x = static_cast<const uint8_t*>(a);
+    const auto* y = static_cast<const uint8_t*>(b);
+    for (; length > kBlockBytes; length -= kBlockBytes, x += kBlockBytes, y += kBlockBytes) {
+        if (!SetBytes(ByteBlock(loadBlock(x) != loadBlock(y))).empty()) return false;
+    }
+    SetBytes differ(ByteBlock(loadBlock(x) != loadBlock(y)));
+    differ.keepBefore(length);
+    return differ.empty();
+}
 
 // Calls `found` with each place of `byte` in `text`, in order, until it returns true; whether it
 // did. Sixteen bytes are compared at once: the last ones as the text's last sixteen, or from a

@@ -55,6 +55,7 @@ class DomainList {
 
     // True when some matching entry's domain part occurs in `url`, in any letter case.
     bool matches(std::string_view url) const;
+    bool matches(const FoldedText& url) const { return matcher_.anyIn(url); }
     // The same answer by a plain scan over every entry, in list order.
     bool matchesUpperLinear(std::string_view upperUrl) const;
 

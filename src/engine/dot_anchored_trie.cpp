@@ -4,7 +4,6 @@
 #include <cstring>
 #include <optional>
 
-#include "common/text.h"
 #include "engine/byte_block.h"
 
 namespace vantrel {
@@ -22,10 +21,6 @@ constexpr uint32_t kMaxLabel = UINT16_MAX;
 // Up to this many children, a node lists their first bytes (one block to compare) and places; a
 // node with more has a full row of places by byte class.
 constexpr uint32_t kListedChildren = kBlockBytes;
-
-uint8_t folded(char c) {
-    return static_cast<uint8_t>(upperAscii(c));
-}
 
 uint32_t load32(const uint8_t* at) {
     uint32_t value;
@@ -49,8 +44,10 @@ class DotAnchoredTrie::Builder {
         : keys_(keys), byteClass_(byteClass), classes_(classes), nodes_(nodes) {}
 
     // The node for keys [first, last), which share their first `depth` bytes; the label of the
-    // edge into it is the first key's bytes [labelBegin, depth).
-    uint32_t write(uint32_t first, uint32_t last, uint32_t labelBegin, uint32_t depth) {
+    // edge into it is the first key's bytes [labelBegin, depth), turned round `backward` of the
+    // turn, where the keys run against the text.
+    uint32_t write(uint32_t first, uint32_t last, uint32_t labelBegin, uint32_t depth,
+                   bool backward) {
         const auto node = static_cast<uint32_t>(nodes_.size());
         Header header{kNone, static_cast<uint16_t>(depth - labelBegin), 0};
         uint32_t i = first;
@@ -79,18 +76,23 @@ class DotAnchoredTrie::Builder {
         const size_t places = firstBytes + (listed ? header.children : 0);
         const size_t slots = listed ? header.children : classes_;
         nodes_.resize(places + slots * sizeof(uint32_t), 0xFF);  // kNone in every slot
-        std::memcpy(nodes_.data() + node + sizeof(Header), keys_[first].first.data() + labelBegin,
-                    header.labelLength);
+        const char* const labelBytes = keys_[first].first.data() + labelBegin;
+        uint8_t* const labelOut = nodes_.data() + node + sizeof(Header);
+        if (backward) {
+            std::reverse_copy(labelBytes, labelBytes + header.labelLength, labelOut);
+        } else {
+            std::memcpy(labelOut, labelBytes, header.labelLength);
+        }
         if (listed) {
             for (size_t g = groupsBegin; g < groups_.size(); ++g)
                 nodes_[firstBytes + (g - groupsBegin)] = firstByte(g, depth);
         }
 
-        if (turn) header.value = write(turn->first, turn->last, depth + 1, turn->end);
+        if (turn) header.value = write(turn->first, turn->last, depth + 1, turn->end, true);
         for (size_t g = groupsBegin; g < groups_.size(); ++g) {
             const size_t slot = listed ? g - groupsBegin : byteClass_[firstByte(g, depth)];
             const Group group = groups_[g];
-            const uint32_t place = write(group.first, group.last, depth + 1, group.end);
+            const uint32_t place = write(group.first, group.last, depth + 1, group.end, backward);
             store32(nodes_.data() + places + slot * sizeof(uint32_t), place);
         }
         groups_.resize(groupsBegin);
@@ -146,7 +148,8 @@ void DotAnchoredTrie::build(std::vector<std::pair<std::string_view, uint32_t>> p
     }
 
     nodes_.reserve(bytes + keys.size() * (sizeof(Header) + 5));
-    Builder(keys, byteClass_, classes, nodes_).write(0, static_cast<uint32_t>(keys.size()), 0, 0);
+    Builder(keys, byteClass_, classes, nodes_)
+        .write(0, static_cast<uint32_t>(keys.size()), 0, 0, false);
     nodes_.resize(nodes_.size() + kBlockBytes);
     nodes_.shrink_to_fit();
     const Header root = header(kRoot);
@@ -169,50 +172,51 @@ uint32_t DotAnchoredTrie::child(uint32_t node, const Header& h, uint8_t c) const
     return load32(table + h.children + equal.first() * sizeof(uint32_t));
 }
 
-bool DotAnchoredTrie::anyIn(std::string_view text, const uint32_t* counts) const {
+bool DotAnchoredTrie::anyIn(const FoldedText& text, const uint32_t* counts) const {
     if (nodes_.empty()) return false;
-    return anyPlaceOf(text, '.', [&](size_t dot) { return matchesAtDot(text, dot, counts); });
+    return anyPlaceOf(text.view(), '.',
+                      [&](size_t dot) { return matchesAtDot(text, dot, counts); });
 }
 
 // Forward from the dot along the part after a pattern's last dot, turning back wherever one ends.
-bool DotAnchoredTrie::matchesAtDot(std::string_view text, size_t dot,
+bool DotAnchoredTrie::matchesAtDot(const FoldedText& text, size_t dot,
                                    const uint32_t* counts) const {
+    const uint8_t* const bytes = reinterpret_cast<const uint8_t*>(text.data());
+    const size_t size = text.size();
     uint32_t node = kRoot;
     Header h = header(node);
     size_t at = dot + 1;
     for (;;) {
-        if (h.value != kNone && matchesBefore(h.value, text, dot, counts)) return true;
-        if (at == text.size()) return false;
-        const uint8_t c = folded(text[at]);
+        if (h.value != kNone && matchesBefore(h.value, text.data(), dot, counts)) return true;
+        if (at == size) return false;
+        const uint8_t c = bytes[at];
         node = node == kRoot ? rootChild_[c] : child(node, h, c);
         if (node == kNone) return false;
         h = header(node);
-        if (h.labelLength > text.size() - at - 1) return false;
-        const uint8_t* rest = label(node);
-        for (uint32_t k = 0; k < h.labelLength; ++k) {
-            if (folded(text[at + 1 + k]) != rest[k]) return false;
-        }
+        if (h.labelLength > size - at - 1) return false;
+        if (h.labelLength != 0 && !sameBytes(bytes + at + 1, label(node), h.labelLength))
+            return false;
         at += 1 + h.labelLength;
     }
 }
 
-// Backward from `end` (exclusive) along the reversed part before a pattern's last dot.
-bool DotAnchoredTrie::matchesBefore(uint32_t node, std::string_view text, size_t end,
+// Backward from `end` (exclusive) along the part before a pattern's last dot; `text` is padded
+// before its start.
+bool DotAnchoredTrie::matchesBefore(uint32_t node, const char* text, size_t end,
                                     const uint32_t* counts) const {
+    const uint8_t* const bytes = reinterpret_cast<const uint8_t*>(text);
     Header h = header(node);
     for (;;) {
         // Removed patterns stay in the trie until the next rebuild; their count is zero.
         if (h.value != kNone && (!counts || counts[h.value] > 0)) return true;
         if (end == 0) return false;
-        node = child(node, h, folded(text[end - 1]));
+        node = child(node, h, bytes[end - 1]);
         if (node == kNone) return false;
         h = header(node);
         if (h.labelLength > end - 1) return false;
-        const uint8_t* rest = label(node);
-        for (uint32_t k = 0; k < h.labelLength; ++k) {
-            if (folded(text[end - 2 - k]) != rest[k]) return false;
-        }
         end -= 1 + h.labelLength;
+        if (h.labelLength != 0 && !sameBytes(bytes + end, label(node), h.labelLength))
+            return false;
     }
 }
 

@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "engine/folded_text.h"
+
 namespace vantrel {
 
 // Patterns that hold a '.', found through the text's dots. A pattern that occurs in the text lines
@@ -14,11 +16,13 @@ namespace vantrel {
 // in one trie, the text forward for the part after the pattern's last dot (mostly a top-level
 // domain: a few hundred distinct ones) and then backward from the dot for the part before it.
 // Neither walk needs fail links, and URLs hold few dots. Single-child chains are collapsed into
-// one edge. Text letters are folded to upper case as they are read.
+// one edge.
 //
 // The nodes lie depth first in one byte array, each holding the label of the edge into it (after
 // the first byte), its children's first bytes and their places: a walk down the trie's sparse
 // depths reads neighbouring bytes instead of a record, a label and a child list in three places.
+// A label is kept in the text's order on both sides of the turn, so that it is compared with the
+// text a block at a time.
 class DotAnchoredTrie {
   public:
     static constexpr uint32_t kNone = UINT32_MAX;
@@ -29,7 +33,7 @@ class DotAnchoredTrie {
 
     // True when some pattern whose count is above zero occurs in `text`; `counts` is by id, or
     // null when every pattern here is live.
-    bool anyIn(std::string_view text, const uint32_t* counts) const;
+    bool anyIn(const FoldedText& text, const uint32_t* counts) const;
 
   private:
     // The start of a node in nodes_; its label follows, then its children: their first bytes and
@@ -46,9 +50,8 @@ class DotAnchoredTrie {
     Header header(uint32_t node) const;
     const uint8_t* label(uint32_t node) const { return nodes_.data() + node + sizeof(Header); }
     uint32_t child(uint32_t node, const Header& h, uint8_t c) const;
-    bool matchesAtDot(std::string_view text, size_t dot, const uint32_t* counts) const;
-    bool matchesBefore(uint32_t node, std::string_view text, size_t end,
-                       const uint32_t* counts) const;
+    bool matchesAtDot(const FoldedText& text, size_t dot, const uint32_t* counts) const;
+    bool matchesBefore(uint32_t node, const char* text, size_t end, const uint32_t* counts) const;
 
     std::vector<uint8_t> nodes_;             // the root first; padded for block reads
     std::array<uint8_t, 256> byteClass_{};   // the columns of a node's full row of children

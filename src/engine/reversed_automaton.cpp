@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "common/text.h"
-
 namespace vantrel {
 namespace {
 
@@ -100,11 +98,11 @@ void ReversedAutomaton::buildDenseRows() {
     }
 }
 
-bool ReversedAutomaton::anyIn(std::string_view text, const uint32_t* counts) const {
+bool ReversedAutomaton::anyIn(std::string_view upperText, const uint32_t* counts) const {
     if (label_.empty()) return false;
     uint32_t state = kRoot;
-    for (size_t i = text.size(); i-- > 0;) {
-        const auto c = static_cast<uint8_t>(upperAscii(text[i]));
+    for (size_t i = upperText.size(); i-- > 0;) {
+        const auto c = static_cast<uint8_t>(upperText[i]);
         uint32_t next = kRoot;
         while (state >= denseStates_ && (next = sparseChild(state, c)) == kRoot)
             state = fail_[state];

@@ -9,8 +9,8 @@
 
 namespace vantrel {
 
-// Aho-Corasick automaton over reversed patterns, scanned from the text's end, with ASCII letter
-// case folded on the text's side. States are numbered breadth first, which makes the children of
+// Aho-Corasick automaton over reversed patterns, scanned from the text's end; the text comes with
+// its letters folded to upper case, as the patterns are. States are numbered breadth first, which makes the children of
 // every state a run of consecutive ids: a state needs no edge list, only the id of its first child
 // and its own label. The shallow states, where a scan spends most of its steps, also get full
 // transition rows over the bytes that occur in patterns (one class for all other bytes), with
@@ -23,9 +23,9 @@ class ReversedAutomaton {
     void build(std::vector<std::pair<std::string, uint32_t>> patterns);
     bool empty() const { return label_.empty(); }
 
-    // True when some pattern whose count is above zero occurs in `text`; `counts` is by id, or
-    // null when every pattern here is live.
-    bool anyIn(std::string_view text, const uint32_t* counts) const;
+    // True when some pattern whose count is above zero occurs in `upperText`; `counts` is by
+    // id, or null when every pattern here is live.
+    bool anyIn(std::string_view upperText, const uint32_t* counts) const;
 
   private:
     void buildTrie(const std::vector<std::pair<std::string, uint32_t>>& reversed);

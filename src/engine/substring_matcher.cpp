@@ -34,10 +34,10 @@ struct SubstringMatcher::Impl {
 
         // A level without removed patterns needs no counts: reading them costs a cache miss on
         // every hit.
-        bool anyIn(std::string_view text, const std::vector<uint32_t>& liveCounts) const {
+        bool anyIn(const FoldedText& text, const std::vector<uint32_t>& liveCounts) const {
             if (!hasLive()) return false;
             const uint32_t* counts = dead == 0 ? nullptr : liveCounts.data();
-            return dotted.anyIn(text, counts) || plain.anyIn(text, counts);
+            return dotted.anyIn(text, counts) || plain.anyIn(text.view(), counts);
         }
 
         bool hasLive() const { return ids.size() > dead; }
@@ -178,7 +178,12 @@ size_t SubstringMatcher::size() const {
     return impl_->total;
 }
 
+// An empty matcher, such as most users' allowed list, does not fold the text.
 bool SubstringMatcher::anyIn(std::string_view text) const {
+    return impl_->total != 0 && anyIn(FoldedText(text));
+}
+
+bool SubstringMatcher::anyIn(const FoldedText& text) const {
     for (const Impl::Level& level : impl_->levels) {
         if (level.anyIn(text, impl_->counts)) return true;
     }

@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/folded_text.h"
+
 namespace vantrel {
 
 // A multiset of byte patterns that answers whether any of them occurs in a text. Patterns and
@@ -27,6 +29,8 @@ class SubstringMatcher {
     size_t size() const;
 
     bool anyIn(std::string_view text) const;
+    // The same for a text already folded, as a caller that asks several matchers does once.
+    bool anyIn(const FoldedText& text) const;
 
   private:
     struct Impl;

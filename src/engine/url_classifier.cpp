@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdint>
-#include <cstring>
 
 #include "common/text.h"
 
@@ -36,17 +34,9 @@ bool contains(std::string_view upperUrl, std::string_view fragment) {
     return upperUrl.find(fragment) != std::string_view::npos;
 }
 
-// Nearly every URL starts with its scheme, so the start is tried before a search. The four bytes
-// are compared as one word: they are all letters, so setting bit 5 of each folds their case and
-// lets no other byte through.
-bool holdsHttp(std::string_view url) {
-    if (url.size() >= 4) {
-        uint32_t start, http;
-        std::memcpy(&start, url.data(), sizeof start);
-        std::memcpy(&http, "http", sizeof http);
-        if ((start | 0x20202020U) == http) return true;
-    }
-    return containsNoCase(url, "HTTP");
+// Nearly every URL starts with its scheme, so the start is tried before a search.
+bool holdsHttp(std::string_view upperUrl) {
+    return upperUrl.starts_with("HTTP") || contains(upperUrl, "HTTP");
 }
 
 }  // namespace
@@ -84,13 +74,15 @@ bool UrlClassifier::CheckExceptionListLinear(std::string_view url) const {
 }
 
 // Every step only sets or clears one verdict, so the fast path may test in any order and stop
-// early: the exemptions and the allowed list can only clear a hit, so they wait for one.
+// early: the exemptions and the allowed list can only clear a hit, so they wait for one. The URL
+// is folded to upper case once for all of them.
 bool UrlClassifier::CheckBannedUrl(std::string_view url) const {
-    if (!holdsHttp(url)) return false;
-    if (!adFragments_.anyIn(url) && !blackList_.matches(url)) return false;
-    if (exemptions_.anyIn(url)) return false;
-    if (!vendorServerIpUpper_.empty() && containsNoCase(url, vendorServerIpUpper_)) return false;
-    return !cleanList_.matches(url);
+    const FoldedText text(url);
+    if (!holdsHttp(text.view())) return false;
+    if (!adFragments_.anyIn(text) && !blackList_.matches(text)) return false;
+    if (exemptions_.anyIn(text)) return false;
+    if (!vendorServerIpUpper_.empty() && contains(text.view(), vendorServerIpUpper_)) return false;
+    return !cleanList_.matches(text);
 }
 
 // The documented order, step by step.

@@ -53,6 +53,9 @@ TEST(AnchoredFragments, RejectsTablesItCannotSearch) {
     EXPECT_THROW(AnchoredFragments(kFragments, notAPair), std::logic_error);
     constexpr std::string_view tooLong[] = {"ADVERTISEMENT-BOX"};
     EXPECT_THROW(AnchoredFragments(tooLong, kAnchors), std::logic_error);
+    // The text's zero padding must never complete a fragment.
+    constexpr std::string_view zeroByte[] = {std::string_view("AD\0", 3)};
+    EXPECT_THROW(AnchoredFragments(zeroByte, kAnchors), std::logic_error);
 }
 
 }  // namespace

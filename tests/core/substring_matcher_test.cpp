@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <map>
 #include <random>
 
@@ -131,6 +132,27 @@ TEST(SubstringMatcher, WideNodesAndVeryLongEdges) {
     std::string changed = longPart + ".NET";
     changed[100] = 'M';  // beyond the first 65,535 bytes back from the dot
     EXPECT_FALSE(m.anyIn(changed));
+}
+
+// Edges are compared a block at a time: a wrong byte anywhere in an edge on either side of the dot
+// is no hit, wherever the pattern lies in the text (up against its start or end, across blocks).
+TEST(SubstringMatcher, EdgesAreComparedInEveryByte) {
+    const std::string pattern = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123.ABCDEFGHIJKLMNOPQRSTUV";
+    SubstringMatcher m;
+    m.assign({pattern, "Q.A"});  // a second pattern splits the edges after the first byte
+    for (size_t before : {0, 1, 15, 16, 17, 40}) {
+        for (size_t after : {0, 1, 16, 33}) {
+            std::string text = std::string(before, '-') + pattern + std::string(after, '-');
+            for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            ASSERT_TRUE(m.anyIn(text)) << text;
+            for (size_t k = 0; k < pattern.size(); ++k) {
+                if (pattern[k] == '.') continue;
+                std::string changed = text;
+                changed[before + k] = '#';
+                ASSERT_FALSE(m.anyIn(changed)) << changed;
+            }
+        }
+    }
 }
 
 // A plain multiset model against which random operations are checked.
