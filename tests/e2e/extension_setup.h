@@ -4,6 +4,7 @@
 // lists and settings, and browsers with the program's extension, as a user installs it.
 
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "platform/posix/posix_file_system.h"
 #include "platform/sqlite/sqlite_registry.h"
 #include "platform/webext/browser_extension.h"
+#include "platform/webext/zip_archive.h"
 #include "settings/settings_store.h"
 #include "test_browser.h"
 
@@ -38,6 +40,26 @@ inline void writeExtension(const std::string& program,
         .registerButton({"Kill popup", "Kill popup", "Vantrel", true});
 }
 
+// The extension written into `program` with `script` run after its background script, in the same
+// background (a bench's measuring probe, which sees the script's top-level bindings), unpacked and
+// packed.
+inline void appendToBackground(const std::string& program, const std::string& script) {
+    const std::string folder = vantrel::webext::extensionFolder(program);
+    std::vector<vantrel::webext::ArchiveEntry> files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+        if (!entry.is_regular_file()) continue;
+        std::string name = std::filesystem::relative(entry.path(), folder).string();
+        std::string data = readFile(entry.path().string());
+        if (name == "background.js") {
+            data += "\n" + script;
+            std::ofstream(entry.path(), std::ios::binary) << data;
+        }
+        files.push_back({std::move(name), std::move(data)});
+    }
+    std::ofstream(vantrel::webext::extensionPackage(program), std::ios::binary)
+        << vantrel::webext::zipArchive(files);
+}
+
 // Chromium with the extension written into `program` loaded, and its host named in `profile`.
 inline std::unique_ptr<TestBrowser> startChromiumWithExtension(const std::string& program,
                                                                const TempDir& profile) {
@@ -50,12 +72,15 @@ inline std::unique_ptr<TestBrowser> startChromiumWithExtension(const std::string
 
 // Firefox with HOME and profile in `folder`, the extension written there installed from its
 // packed file as a user does, and its host manifest under that HOME; hosts it starts find the
-// watcher in `runtime`. Nothing, with `error` telling why, when it did not come up so.
+// watcher in `runtime`; `probe`, when given, runs after the background script. Nothing, with
+// `error` telling why, when it did not come up so.
 inline std::unique_ptr<firefox_test::FirefoxBrowser> startFirefoxWithExtension(
-    const std::string& folder, const std::string& runtime, std::string& error) {
+    const std::string& folder, const std::string& runtime, std::string& error,
+    const std::string& probe = {}) {
     const std::string home = folder + "home/";
     std::filesystem::create_directories(home + ".mozilla");
     writeExtension(folder, vantrel::webext::hostFolders(folder + "config", home, ""));
+    if (!probe.empty()) appendToBackground(folder, probe);
     auto firefox = std::make_unique<firefox_test::FirefoxBrowser>(
         firefox_test::FirefoxOptions{home, folder + "profile", {{"XDG_RUNTIME_DIR", runtime}}});
     if (!firefox->ready() || !firefox->installFromFile(vantrel::webext::extensionPackage(folder),

@@ -5,6 +5,10 @@
 //     watching, and the same loads after Vantrel quit, when the extension lets every request go
 //     at once. The difference is the verdict's way from the extension's blocking listener
 //     through the host and Vantrel and back, with whatever else watching costs on the way.
+//   - Firefox, the decision's round trip as the extension sees it: each document request it
+//     holds, from asking Vantrel to the verdict arriving, timed by a probe the bench runs after
+//     the extension's background script (the extension itself carries no timing), over every
+//     request of this bench's Firefox part and frames set to many addresses, some blocked.
 //   - Firefox, a frame set to a blocked address: a cancelled frame fires no load event, so this
 //     is timed by the driver, from its command that sets the address to Vantrel's log row: the
 //     request's way to Vantrel and the decision, not the verdict's way back. The driver's
@@ -16,7 +20,8 @@
 //     and only about then tells the extension the pop-up's address (Firefox holds the pop-up's
 //     events to the extension while it builds the window), so this part of the close time is
 //     the browser's own.
-//   - Chromium's request rules on the 100k blacklist (`extension_bench rules` runs only this):
+//   - Chromium's request rules on the 100k blacklist (`extension_bench rules` runs only this,
+//     `extension_bench firefox` only the Firefox parts):
 //     from the browser watched to the first rule set in force, and from the hot key that
 //     blacklists the page in front to the rules with the new entry in force, each as Vantrel's
 //     line about the browser tells it; beside each, the time the browser itself took to apply
@@ -31,6 +36,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <sstream>
 #include <thread>
 #include <vector>
 
@@ -50,6 +56,10 @@ constexpr int kPopups = 20;
 constexpr int kFrames = 40;
 constexpr int kBlocked = 10;
 constexpr int kRuleChanges = 10;
+// Frames set to addresses in turn for the round trip, in rounds (a page script's time is bounded).
+constexpr int kMixedRounds = 4;
+constexpr int kMixedFrames = 25;
+constexpr const char* kRoundTrips = "/round-trips";
 constexpr const char* kWatchedLine = "browsers watched through the extension:";
 
 // A button that opens `popup` in a pop-up window, and a frame; the page keeps in `closedAfter`
@@ -85,7 +95,93 @@ window.loadFrames = async (path, count) => {
     await new Promise((done) => setTimeout(done, 150));
   }
   return times;
+};
+// Frames set to `count` addresses, every fourth one blocked; each waits for its load (a cancelled
+// frame may have none) at most 500 ms, then 100 ms.
+window.mixFrames = async (round, count) => {
+  const frame = document.getElementById('f');
+  for (let i = 0; i < count; ++i) {
+    frame.src = (i % 4 === 3 ? '/ads/frame?' : '/frame?') + round + '-' + i;
+    await new Promise((done) => {
+      const timer = setTimeout(done, 500);
+      frame.onload = () => { clearTimeout(timer); done(); };
+    });
+    await new Promise((done) => setTimeout(done, 100));
+  }
 };)" + "</script>";
+}
+
+// Runs in the extension's background after its script, seeing its bindings: times each request
+// the extension holds from its asking Vantrel (the request's entry in `verdicts`) to the verdict
+// arriving, and sends the times ("1.25a" let go, "0.80c" cancelled) to `to` 300 ms after the
+// last verdict.
+std::string roundTripProbe(const std::string& to) {
+    return "{\n  const to = '" + to + "';\n" + R"(
+  const asking = verdicts.set;
+  let times = [];
+  let sending = 0;
+  const send = () => {
+    fetch(to + '?' + times.join(','), { cache: 'no-store' }).catch(() => {});
+    times = [];
+  };
+  verdicts.set = function (request, decide) {
+    const asked = performance.now();
+    return asking.call(this, request, (cancel) => {
+      times.push((performance.now() - asked).toFixed(2) + (cancel ? 'c' : 'a'));
+      decide(cancel);
+      clearTimeout(sending);
+      sending = setTimeout(send, 300);
+    });
+  };
+}
+)";
+}
+
+struct RoundTrips {
+    std::vector<double> allowed, cancelled;
+    size_t count() const { return allowed.size() + cancelled.size(); }
+    std::vector<double> all() const {
+        std::vector<double> times = allowed;
+        times.insert(times.end(), cancelled.begin(), cancelled.end());
+        return times;
+    }
+};
+
+// The times the probe sent in the server's requests from the `from`th on.
+RoundTrips roundTrips(const HttpServer& server, size_t from) {
+    RoundTrips found;
+    const std::string mark = std::string(" ") + kRoundTrips + "?";
+    const auto requests = server.requests();
+    for (size_t i = from; i < requests.size(); ++i) {
+        const std::string& request = requests[i];
+        const auto at = request.find(mark);
+        if (at == std::string::npos) continue;
+        std::istringstream times(request.substr(at + mark.size()));
+        for (std::string time; std::getline(times, time, ',');) {
+            if (time.empty()) continue;
+            (time.back() == 'c' ? found.cancelled : found.allowed)
+                .push_back(std::atof(time.c_str()));
+        }
+    }
+    return found;
+}
+
+// The probe's times from the `from`th request on, once it has sent them all: none new for a
+// second.
+RoundTrips collectRoundTrips(const HttpServer& server, size_t from) {
+    RoundTrips times = roundTrips(server, from);
+    auto changed = Clock::now();
+    eventually(
+        [&] {
+            const RoundTrips now = roundTrips(server, from);
+            if (now.count() != times.count()) {
+                times = now;
+                changed = Clock::now();
+            }
+            return ms(changed, Clock::now()) > 1000;
+        },
+        10s);
+    return times;
 }
 
 std::vector<double> numbers(const Json& values) {
@@ -161,7 +257,8 @@ bool benchFirefox(const TempDir& dir, HttpServer& server,
     if (!watch) return false;
     std::string error;
     const auto started =
-        startFirefoxWithExtension(dir.path(), std::getenv("XDG_RUNTIME_DIR"), error);
+        startFirefoxWithExtension(dir.path(), std::getenv("XDG_RUNTIME_DIR"), error,
+                                  roundTripProbe(server.url("127.0.0.1", kRoundTrips)));
     if (!started) {
         std::fprintf(stderr, "Firefox: %s\n", error.c_str());
         return false;
@@ -183,6 +280,8 @@ bool benchFirefox(const TempDir& dir, HttpServer& server,
             })) {
         return false;
     }
+    const RoundTrips opening = collectRoundTrips(server, 0);
+    const size_t framesFrom = server.requests().size();
 
     progress("Firefox frames");
     const std::string frames = "return loadFrames('/frame', " + std::to_string(kFrames) + ");";
@@ -201,6 +300,12 @@ bool benchFirefox(const TempDir& dir, HttpServer& server,
         if (!watch->waitForRows(rows + 1)) break;
         blocked.push_back(ms(start, Clock::now()));
     }
+    progress("Firefox frames to many addresses");
+    for (int round = 0; round < kMixedRounds; ++round) {
+        firefox.evaluate("return mixFrames(" + std::to_string(round) + ", " +
+                         std::to_string(kMixedFrames) + ");");
+    }
+    const RoundTrips frameTrips = collectRoundTrips(server, framesFrom);
     watch->stop();
     // The extension's port has dropped: its listener lets requests go at once.
     std::this_thread::sleep_for(1s);
@@ -209,6 +314,11 @@ bool benchFirefox(const TempDir& dir, HttpServer& server,
     printTimes("Firefox, frame load of an allowed address, Vantrel not running", unwatched);
     std::printf("Firefox, verdict wait (difference of the medians): %.1f ms\n",
                 median(watched) - median(unwatched));
+    printTimes("Firefox, decision round trip in the extension, frames", frameTrips.all());
+    printTimes("Firefox, decision round trip in the extension, frames cancelled",
+               frameTrips.cancelled);
+    printTimes("Firefox, decision round trip in the extension, the front page and pop-ups",
+               opening.all());
     printTimes("Firefox, frame set to a blocked address to Vantrel's log row (driver)", blocked);
     printTimes("Firefox, the driver's command alone (part of the line above)", command);
     std::printf("Firefox, blocked frames: %zu of %d logged, %s reached the server\n",
@@ -324,7 +434,7 @@ bool benchChromiumRules(const TempDir& dir, HttpServer& server) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const bool rulesOnly = argc > 1 && std::string(argv[1]) == "rules";
+    const std::string only = argc > 1 ? argv[1] : "";
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     XDesktop desktop;
     if (!desktop.ready()) {
@@ -345,9 +455,9 @@ int main(int argc, char** argv) {
     const auto arguments = extensionWatchArguments(dir.path(), server.url("127.0.0.1", ""));
     TempDir firefoxDir, chromiumDir, rulesDir;
     try {
-        const bool ok = (rulesOnly || (benchFirefox(firefoxDir, server, arguments) &&
-                                       benchChromium(chromiumDir, server, arguments))) &&
-                        benchChromiumRules(rulesDir, server);
+        const bool ok = (only == "rules" || benchFirefox(firefoxDir, server, arguments)) &&
+                        (!only.empty() || benchChromium(chromiumDir, server, arguments)) &&
+                        (only == "firefox" || benchChromiumRules(rulesDir, server));
         return ok ? 0 : 1;
     } catch (const std::exception& e) {
         // Caught so that the browsers and the watcher are ended on the way out.
