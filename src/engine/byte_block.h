@@ -79,32 +79,4 @@ inline bool sameBytes(const void* a, const void* b, size_t length) {
     return differ.empty();
 }
 
-// Calls `found` with each place of `byte` in `text`, in order, until it returns true; whether it
-// did. Sixteen bytes are compared at once: the last ones as the text's last sixteen, or from a
-// copy when the whole text is shorter.
-template <typename Found>
-bool anyPlaceOf(std::string_view text, uint8_t byte, Found&& found) {
-    const auto search = [&](const char* block, size_t base, size_t skip) {
-        SetBytes set(ByteBlock(loadBlock(block) == byte));
-        for (set.dropBefore(skip); !set.empty(); set.dropFirst()) {
-            const size_t at = base + set.first();
-            if (at >= text.size()) return false;
-            if (found(at)) return true;
-        }
-        return false;
-    };
-    size_t base = 0;
-    for (; base + kBlockBytes <= text.size(); base += kBlockBytes) {
-        if (search(text.data() + base, base, 0)) return true;
-    }
-    if (base == text.size()) return false;
-    if (text.size() >= kBlockBytes) {
-        const size_t start = text.size() - kBlockBytes;
-        return search(text.data() + start, start, base - start);
-    }
-    char copy[kBlockBytes] = {};
-    text.copy(copy, kBlockBytes);
-    return search(copy, 0, 0);
-}
-
 }  // namespace vantrel

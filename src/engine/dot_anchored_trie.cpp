@@ -172,15 +172,29 @@ uint32_t DotAnchoredTrie::child(uint32_t node, const Header& h, uint8_t c) const
     return load32(table + h.children + equal.first() * sizeof(uint32_t));
 }
 
-bool DotAnchoredTrie::anyIn(const FoldedText& text, const uint32_t* counts) const {
-    if (nodes_.empty()) return false;
-    return anyPlaceOf(text.view(), '.',
-                      [&](size_t dot) { return matchesAtDot(text, dot, counts); });
+// Backward from `end` (exclusive) along the part before a pattern's last dot; `text` is padded
+// before its start.
+[[gnu::always_inline]] inline bool DotAnchoredTrie::matchesBefore(
+    uint32_t node, const char* text, size_t end, const uint32_t* counts) const {
+    const uint8_t* const bytes = reinterpret_cast<const uint8_t*>(text);
+    Header h = header(node);
+    for (;;) {
+        // Removed patterns stay in the trie until the next rebuild; their count is zero.
+        if (h.value != kNone && (!counts || counts[h.value] > 0)) return true;
+        if (end == 0) return false;
+        node = child(node, h, bytes[end - 1]);
+        if (node == kNone) return false;
+        h = header(node);
+        if (h.labelLength > end - 1) return false;
+        end -= 1 + h.labelLength;
+        if (h.labelLength != 0 && !sameBytes(bytes + end, label(node), h.labelLength))
+            return false;
+    }
 }
 
 // Forward from the dot along the part after a pattern's last dot, turning back wherever one ends.
-bool DotAnchoredTrie::matchesAtDot(const FoldedText& text, size_t dot,
-                                   const uint32_t* counts) const {
+[[gnu::always_inline]] inline bool DotAnchoredTrie::matchesAtDot(
+    const FoldedText& text, size_t dot, const uint32_t* counts) const {
     const uint8_t* const bytes = reinterpret_cast<const uint8_t*>(text.data());
     const size_t size = text.size();
     uint32_t node = kRoot;
@@ -200,24 +214,9 @@ bool DotAnchoredTrie::matchesAtDot(const FoldedText& text, size_t dot,
     }
 }
 
-// Backward from `end` (exclusive) along the part before a pattern's last dot; `text` is padded
-// before its start.
-bool DotAnchoredTrie::matchesBefore(uint32_t node, const char* text, size_t end,
-                                    const uint32_t* counts) const {
-    const uint8_t* const bytes = reinterpret_cast<const uint8_t*>(text);
-    Header h = header(node);
-    for (;;) {
-        // Removed patterns stay in the trie until the next rebuild; their count is zero.
-        if (h.value != kNone && (!counts || counts[h.value] > 0)) return true;
-        if (end == 0) return false;
-        node = child(node, h, bytes[end - 1]);
-        if (node == kNone) return false;
-        h = header(node);
-        if (h.labelLength > end - 1) return false;
-        end -= 1 + h.labelLength;
-        if (h.labelLength != 0 && !sameBytes(bytes + end, label(node), h.labelLength))
-            return false;
-    }
+bool DotAnchoredTrie::anyIn(const FoldedText& text, const uint32_t* counts) const {
+    if (nodes_.empty()) return false;
+    return anyPlaceOf(text, '.', [&](size_t dot) { return matchesAtDot(text, dot, counts); });
 }
 
 }  // namespace vantrel

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string_view>
 
@@ -33,5 +34,20 @@ class FoldedText {
     const char* data_;
     size_t size_;
 };
+
+// Calls `found` with each place of `byte` in `text`, in order, until it returns true; whether it
+// did. Sixteen bytes are compared at once; the padding lets the last block be read whole.
+template <typename Found>
+bool anyPlaceOf(const FoldedText& text, uint8_t byte, Found&& found) {
+    for (size_t base = 0; base < text.size(); base += kBlockBytes) {
+        SetBytes set(ByteBlock(loadBlock(text.data() + base) == byte));
+        for (; !set.empty(); set.dropFirst()) {
+            const size_t at = base + set.first();
+            if (at >= text.size()) return false;
+            if (found(at)) return true;
+        }
+    }
+    return false;
+}
 
 }  // namespace vantrel

@@ -37,7 +37,8 @@ struct SubstringMatcher::Impl {
         bool anyIn(const FoldedText& text, const std::vector<uint32_t>& liveCounts) const {
             if (!hasLive()) return false;
             const uint32_t* counts = dead == 0 ? nullptr : liveCounts.data();
-            return dotted.anyIn(text, counts) || plain.anyIn(text.view(), counts);
+            return (!dotted.empty() && dotted.anyIn(text, counts)) ||
+                   (!plain.empty() && plain.anyIn(text.view(), counts));
         }
 
         bool hasLive() const { return ids.size() > dead; }
@@ -184,6 +185,7 @@ bool SubstringMatcher::anyIn(std::string_view text) const {
 }
 
 bool SubstringMatcher::anyIn(const FoldedText& text) const {
+    if (impl_->total == 0) return false;
     for (const Impl::Level& level : impl_->levels) {
         if (level.anyIn(text, impl_->counts)) return true;
     }

@@ -1,4 +1,4 @@
-#include "engine/byte_block.h"
+#include "engine/folded_text.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@ namespace {
 
 std::vector<size_t> placesOf(std::string_view text, uint8_t byte) {
     std::vector<size_t> places;
-    anyPlaceOf(text, byte, [&](size_t at) {
+    anyPlaceOf(FoldedText(text), byte, [&](size_t at) {
         places.push_back(at);
         return false;
     });
@@ -18,9 +18,8 @@ std::vector<size_t> placesOf(std::string_view text, uint8_t byte) {
 }
 
 // Texts on both sides of the block size, the byte at every place, alone or twice: each place is
-// found once and in order (the last block overlaps the ones before it), and never a place past
-// the text (a short text is searched in a copy padded with zeros).
-TEST(ByteBlock, AnyPlaceOfFindsEachPlaceOnceInOrder) {
+// found once and in order, and never a place in the padding past the text.
+TEST(FoldedText, AnyPlaceOfFindsEachPlaceOnceInOrder) {
     for (size_t length = 0; length <= 40; ++length) {
         EXPECT_TRUE(placesOf(std::string(length, 'x'), '.').empty());
         EXPECT_TRUE(placesOf(std::string(length, 'x'), 0).empty()) << length;
@@ -37,7 +36,7 @@ TEST(ByteBlock, AnyPlaceOfFindsEachPlaceOnceInOrder) {
         }
     }
     size_t calls = 0;
-    EXPECT_TRUE(anyPlaceOf("a.b.c", '.', [&](size_t) { return ++calls == 1; }));
+    EXPECT_TRUE(anyPlaceOf(FoldedText("a.b.c"), '.', [&](size_t) { return ++calls == 1; }));
     EXPECT_EQ(calls, 1u);  // stops at the first true
 }
 
