@@ -1,6 +1,7 @@
 #include "engine/anchored_fragments.h"
 
 #include <algorithm>
+#include <bit>
 #include <stdexcept>
 #include <string>
 
@@ -37,7 +38,16 @@ AnchoredFragments::AnchoredFragments(std::span<const std::string_view> fragments
         std::vector<Group>& groups = groups_[anchor];
         auto group = std::find_if(groups.begin(), groups.end(),
                                   [&](const Group& g) { return g.offset == offset; });
-        if (group == groups.end()) group = groups.insert(groups.end(), Group{offset, {}});
+        if (group == groups.end()) group = groups.insert(groups.end(), Group{offset, {}, {}});
+        if (group->fragments.size() == kBlockBytes)
+            throw std::logic_error("too many fragments share an anchor: " + std::string(fragment));
+        const auto bit = static_cast<uint16_t>(1U << group->fragments.size());
+        const size_t next = offset + anchors[anchor].size();
+        if (next < fragment.size()) {
+            group->byNextByte[static_cast<uint8_t>(fragment[next])] |= bit;
+        } else {
+            for (uint16_t& fragmentsWithByte : group->byNextByte) fragmentsWithByte |= bit;
+        }
         Fragment compared{};
         for (size_t k = 0; k < fragment.size(); ++k) {
             compared.bytes[k] = static_cast<uint8_t>(fragment[k]);
@@ -77,10 +87,13 @@ bool AnchoredFragments::fragmentsIn(const char* text, ByteBlock first, ByteBlock
 // run past the text's end meets its padding zeros.
 bool AnchoredFragments::fragmentAt(const std::vector<Group>& groups, const char* text,
                                    size_t pair) {
+    const auto next = static_cast<uint8_t>(text[pair + 2]);
     for (const Group& group : groups) {
-        if (group.offset > pair) continue;
+        uint32_t candidates = group.byNextByte[next];
+        if (candidates == 0 || group.offset > pair) continue;
         const ByteBlock window = loadBlock(text + pair - group.offset);
-        for (const Fragment& f : group.fragments) {
+        for (; candidates != 0; candidates &= candidates - 1) {
+            const Fragment& f = group.fragments[size_t(std::countr_zero(candidates))];
             if (SetBytes(ByteBlock(window != f.bytes) & f.mask).empty()) return true;
         }
     }

@@ -22,7 +22,8 @@ class AnchoredFragments {
     static constexpr size_t kMaxAnchors = 8;
 
     // `fragments` and `anchors` are upper case without zero bytes; every fragment must hold an
-    // anchor and be at most sixteen bytes, and every anchor is two bytes.
+    // anchor and be at most sixteen bytes, every anchor is two bytes, and at most sixteen
+    // fragments hold the same anchor at the same offset.
     AnchoredFragments(std::span<const std::string_view> fragments,
                       std::span<const std::string_view> anchors);
 
@@ -35,10 +36,13 @@ class AnchoredFragments {
         ByteBlock bytes;  // zeros after the fragment
         ByteBlock mask;   // 0xFF over the fragment
     };
-    // The fragments that hold their anchor `offset` bytes from their start.
+    // The fragments that hold their anchor `offset` bytes from their start, at most sixteen. The
+    // byte after the anchor picks the ones worth comparing: bit k of `byNextByte[b]` is set when
+    // fragment k has b there, or ends with the anchor.
     struct Group {
         size_t offset;
         std::vector<Fragment> fragments;
+        std::array<uint16_t, 256> byNextByte{};
     };
 
     // The search for a table of `Anchors` anchors: its own code, with the anchors' loop unrolled

@@ -4,11 +4,15 @@
 
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace vantrel {
 namespace {
 
-constexpr std::string_view kFragments[] = {"/AD.", "AD1", "POP-UP", "/SMARTBANNER/", "R30X0"};
+// "AD1" and "ADS" share their anchor's place and differ in the byte after it; "XBA" ends with
+// its anchor, whatever follows.
+constexpr std::string_view kFragments[] = {"/AD.", "AD1", "ADS", "POP-UP", "/SMARTBANNER/",
+                                           "R30X0", "XBA"};
 constexpr std::string_view kAnchors[] = {"AD", "PO", "BA", "0X"};
 
 // Each fragment, in both letter cases, at every offset of texts on both sides of the 16-byte
@@ -56,6 +60,10 @@ TEST(AnchoredFragments, RejectsTablesItCannotSearch) {
     // The text's zero padding must never complete a fragment.
     constexpr std::string_view zeroByte[] = {std::string_view("AD\0", 3)};
     EXPECT_THROW(AnchoredFragments(zeroByte, kAnchors), std::logic_error);
+    std::vector<std::string> sameAnchor;
+    for (char c = 'A'; c <= 'Q'; ++c) sameAnchor.push_back(std::string("AD") + c);
+    const std::vector<std::string_view> seventeen(sameAnchor.begin(), sameAnchor.end());
+    EXPECT_THROW(AnchoredFragments(seventeen, kAnchors), std::logic_error);
 }
 
 }  // namespace
