@@ -175,15 +175,20 @@ pid_t spawnInOwnGroup(std::vector<std::string> words, std::vector<std::string> e
     return pid;
 }
 
-// The toolbar button Firefox makes for an extension's action.
-std::string toolbarButtonId(const std::string& extensionId) {
+// The front of the ids of what Firefox makes for an extension in its own windows.
+std::string widgetId(const std::string& extensionId) {
     std::string widget;
     for (const char c : extensionId) {
         const auto lower = char(std::tolower(static_cast<unsigned char>(c)));
         widget +=
             std::isalnum(static_cast<unsigned char>(lower)) || c == '-' || c == '_' ? lower : '_';
     }
-    return widget + "-BAP";
+    return widget;
+}
+
+// The toolbar button Firefox makes for an extension's action.
+std::string toolbarButtonId(const std::string& extensionId) {
+    return widgetId(extensionId) + "-BAP";
 }
 
 }  // namespace
@@ -432,6 +437,31 @@ void FirefoxBrowser::click(const std::string& selector) {
         call("WebDriver:FindElement", {{"using", "css selector"}, {"value", selector}})["value"];
     // The element's reference is the one value of the object, under WebDriver's fixed key.
     call("WebDriver:ElementClick", {{"id", element.begin().value()}});
+}
+
+ScreenPoint FirefoxBrowser::onScreen(const std::string& selector) {
+    const Json centre = call("WebDriver:ExecuteScript", {{"script", R"(
+        const box = document.querySelector(arguments[0]).getBoundingClientRect();
+        return [Math.round(mozInnerScreenX + box.left + box.width / 2),
+                Math.round(mozInnerScreenY + box.top + box.height / 2)];)"},
+                                                         {"args", {selector}}})["value"];
+    return {centre[0].get<int>(), centre[1].get<int>()};
+}
+
+std::optional<ScreenPoint> FirefoxBrowser::contextMenuItem(const std::string& extensionId,
+                                                           const std::string& label) {
+    const Json centre = chromeScript(R"(
+        const [ownIds, label] = arguments;
+        const menu = document.getElementById("contentAreaContextMenu");
+        if (menu.state !== "open") return null;
+        const item = [...menu.children].find(
+            (i) => i.id.startsWith(ownIds) && i.label === label && !i.hidden && !i.disabled);
+        if (!item) return null;
+        const box = item.getBoundingClientRect();
+        return [Math.round(item.screenX + box.width / 2), Math.round(item.screenY + box.height / 2)];)",
+                                     {widgetId(extensionId) + "-menuitem-", label});
+    if (!centre.is_array()) return std::nullopt;
+    return ScreenPoint{centre[0].get<int>(), centre[1].get<int>()};
 }
 
 std::vector<BrowserWindow> FirefoxBrowser::windows() {

@@ -55,6 +55,12 @@ struct BrowserWindow {
     std::vector<std::string> tabs;
 };
 
+// A point on the X screen.
+struct ScreenPoint {
+    int x = 0;
+    int y = 0;
+};
+
 // What the add-on manager says of an installed extension.
 struct Addon {
     bool active = false;     // installed and enabled
@@ -104,6 +110,13 @@ class FirefoxBrowser {
     // Clicks the first element matching the CSS `selector` in the page in front, as a pointer.
     void click(const std::string& selector);
     std::vector<BrowserWindow> windows();
+    // The centre of the first element matching the CSS `selector` in the page in front, on the
+    // screen.
+    ScreenPoint onScreen(const std::string& selector);
+    // The centre on the screen of the item labelled `label` that the extension put in the
+    // page's context menu; nothing while that menu is not open or does not show the item.
+    std::optional<ScreenPoint> contextMenuItem(const std::string& extensionId,
+                                               const std::string& label);
 
   private:
     void start();
