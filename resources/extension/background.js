@@ -310,9 +310,43 @@ async function applyRules(set, whole, remove, addRules) {
          ms: Math.round(performance.now() - started), error });
 }
 
+// --- Firefox: a page's window.open asks before the browser makes the window (open_guard.js).
+// Vantrel's verdict is the answer to the guard's request, which never leaves the browser: sent
+// to the refusal file, or failed (the window opens).
+
+// The longest a page waits for Vantrel's verdict on a window it opens; then the window opens.
+const OPEN_WAIT_MS = 250;
+const OPEN_TOKEN = crypto.randomUUID();
+
+function answerOpening(d) {
+  const asked = new URL(d.url).searchParams;
+  if (!watching || asked.get('token') !== OPEN_TOKEN) return { cancel: true };
+  const request = String(d.requestId);
+  return new Promise((resolve) => {
+    const decide = (refuse) => {
+      clearTimeout(timer);
+      verdicts.delete(request);
+      resolve(refuse ? { redirectUrl: api.runtime.getURL(REFUSED_FILE) } : { cancel: true });
+    };
+    const timer = setTimeout(() => {
+      decide(false);
+      post({ type: 'unanswered', count: ++unanswered });
+    }, OPEN_WAIT_MS);
+    verdicts.set(request, decide);
+    post({ type: 'open', tab: Number(asked.get('tab')), frame: Number(asked.get('frame')),
+           url: asked.get('url') ?? '', features: asked.get('features') ?? '', request });
+  });
+}
+
 if (BLOCKING) {
   api.webRequest.onBeforeRequest.addListener(
     holdForVerdict, { urls: ['<all_urls>'], types: ['main_frame', 'sub_frame'] }, ['blocking']);
+  api.webRequest.onBeforeRequest.addListener(answerOpening, { urls: [OPEN_QUESTION + '*'] },
+                                             ['blocking']);
+  api.runtime.onMessage.addListener((message, sender) => {
+    if (message?.type !== 'openGuard' || !sender.tab) return undefined;
+    return Promise.resolve({ tab: sender.tab.id, frame: sender.frameId, token: OPEN_TOKEN });
+  });
 }
 
 connect();

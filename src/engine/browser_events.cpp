@@ -88,12 +88,26 @@ void BrowserEvents::noteOpener() {
         const auto browser = windows->Item(index);
         if (!browser || browser->handle() != foreground) continue;
         const std::string handle = std::to_string(foreground);
-        if (classifier_.CheckExceptionList(browser->LocationURL())) {
-            killer_.AllowedOpeners.push_back(handle);
-        } else if (classifier_.CheckBannedUrl(browser->LocationURL())) {
-            killer_.BannedOpeners.push_back(handle);
+        switch (killer_.openerMark(browser->LocationURL())) {
+            case PopupKiller::OpenerMark::Allowed:
+                killer_.AllowedOpeners.push_back(handle);
+                break;
+            case PopupKiller::OpenerMark::Banned:
+                killer_.BannedOpeners.push_back(handle);
+                break;
+            case PopupKiller::OpenerMark::None:
+                break;
         }
     }
+}
+
+void BrowserEvents::WindowOpening(const std::shared_ptr<WebBrowser>& opener, const std::string& URL,
+                                  bool popUp, bool& Cancel) {
+    // Other addresses (a blank window the opener fills or sends on) are left to the sweeps.
+    if (!opener || !isWebAddress(URL)) return;
+    if (!killer_.closesOpening(opener->LocationURL(), URL, popUp)) return;
+    log_.tracklog(URL, true);
+    Cancel = true;
 }
 
 void BrowserEvents::SHDocVwDWebBrowserEvents21DocumentComplete(

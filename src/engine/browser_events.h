@@ -14,7 +14,7 @@
 
 namespace vantrel {
 
-// The one sink connected to every browser window, and the decisions on its three events.
+// The one sink connected to every browser window, and the decisions on its events.
 class BrowserEvents : public BrowserEventSink {
   public:
     BrowserEvents(const Settings& settings, Desktop& desktop, BrowserShell& browsers,
@@ -34,6 +34,10 @@ class BrowserEvents : public BrowserEventSink {
     void SHDocVwDWebBrowserEvents21NewWindow2(bool& Cancel);
     void SHDocVwDWebBrowserEvents21DocumentComplete(const std::shared_ptr<WebBrowser>& pDisp,
                                                     const std::string& URL);
+    // A page asks for a new window that the browser has not made yet: refused, and logged as a
+    // closed pop-up, when the sweep after its opening would close it.
+    void WindowOpening(const std::shared_ptr<WebBrowser>& opener, const std::string& URL,
+                       bool popUp, bool& Cancel) override;
 
     void BeforeNavigate2(const std::shared_ptr<WebBrowser>& pDisp, const std::string& URL,
                          bool& Cancel) override {

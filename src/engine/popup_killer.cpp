@@ -43,20 +43,30 @@ void PopupKiller::visitWindows() {
 
 void PopupKiller::judge(WebBrowser& window) {
     if (!AllowedOpeners.empty()) return;
-    const int toolBar = window.ToolBar();
-    const bool popupShaped = toolBar == 0 || !window.MenuBar();
-    if (popupShaped && settings_.killpop == "1") {
-        const std::string address = window.LocationURL();
-        if (!classifier_.CheckExceptionList(address)) kill(window, address);
-        return;
-    }
-    if (!BannedOpeners.empty()) {
-        kill(window, window.LocationURL());
-        return;
-    }
-    if (settings_.killurl != "1") return;
+    const bool popupShaped = window.ToolBar() == 0 || !window.MenuBar();
     const std::string address = window.LocationURL();
-    if (classifier_.CheckBannedUrl(address)) kill(window, address);
+    if (closes(popupShaped, address, !BannedOpeners.empty())) kill(window, address);
+}
+
+bool PopupKiller::closes(bool popupShaped, const std::string& address, bool bannedOpener) const {
+    if (popupShaped && settings_.killpop == "1") return !classifier_.CheckExceptionList(address);
+    if (bannedOpener) return true;
+    return settings_.killurl == "1" && classifier_.CheckBannedUrl(address);
+}
+
+PopupKiller::OpenerMark PopupKiller::openerMark(const std::string& address) const {
+    if (classifier_.CheckExceptionList(address)) return OpenerMark::Allowed;
+    if (classifier_.CheckBannedUrl(address)) return OpenerMark::Banned;
+    return OpenerMark::None;
+}
+
+bool PopupKiller::closesOpening(const std::string& openerAddress, const std::string& address,
+                                bool popupShaped) {
+    if (ctrlOverride(settings_, desktop_)) return false;
+    // With killpop "0" the new-window event marks no opener.
+    const OpenerMark mark = settings_.killpop == "1" ? openerMark(openerAddress) : OpenerMark::None;
+    if (mark == OpenerMark::Allowed) return false;
+    return closes(popupShaped, address, mark == OpenerMark::Banned);
 }
 
 void PopupKiller::kill(WebBrowser& window, const std::string& address) {

@@ -27,6 +27,15 @@ class PopupKiller {
     void killpopupad(std::shared_ptr<WebBrowser> browser = nullptr);
     void TimerKillPopTimer();
 
+    // The mark a foreground window at `address` leaves when it asks for a new window.
+    enum class OpenerMark { None, Allowed, Banned };
+    OpenerMark openerMark(const std::string& address) const;
+    // Whether the sweep after a page at `openerAddress` opened a window at `address` (pop-up
+    // shaped or not) closes that window: the opener marked as the new-window event marks it, the
+    // window judged as every sweep judges it. False while the CTRL override holds.
+    bool closesOpening(const std::string& openerAddress, const std::string& address,
+                       bool popupShaped);
+
     // Decimal window handles of the foreground windows that asked for new windows since the last
     // sweep: on an allowed site, or on an advertising address.
     std::vector<std::string> AllowedOpeners;
@@ -37,6 +46,7 @@ class PopupKiller {
   private:
     void visitWindows();
     void judge(WebBrowser& window);
+    bool closes(bool popupShaped, const std::string& address, bool bannedOpener) const;
     void kill(WebBrowser& window, const std::string& address);
 
     const Settings& settings_;

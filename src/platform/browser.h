@@ -89,6 +89,13 @@ class BrowserEventSink {
     // The window's or a frame's document finished loading.
     virtual void DocumentComplete(const std::shared_ptr<WebBrowser>& pDisp,
                                   const std::string& URL) = 0;
+    // A page of `opener` asks for a new window at `URL`, a pop-up window when `popUp`, before
+    // the browser makes it; it is not made when Cancel is set. Only browsers that can ask
+    // before making the window send this; NewWindow2 follows when it is made.
+    virtual void WindowOpening(const std::shared_ptr<WebBrowser>& opener, const std::string& URL,
+                               bool popUp, bool& Cancel) {
+        (void)opener, (void)URL, (void)popUp, (void)Cancel;
+    }
 };
 
 // The browser side of the desktop: the window collection and its window-registered event.

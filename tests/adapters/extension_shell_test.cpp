@@ -193,6 +193,32 @@ TEST_F(ExtensionWatch, ANavigationItsOpenerReportedIsOneEventAnsweredWhenTheTabR
     EXPECT_EQ(shell.refusedMessages(), 0u);
 }
 
+TEST_F(ExtensionWatch, AWindowOpeningIsAnsweredByTheEngineBeforeTheBrowserMakesIt) {
+    connect(1, kFirefoxPid, "http://news.example/", "firefox", true);
+    form.lists.AddURLToList(form.lists.CleanList, "login.example");
+    const auto ask = [&](const std::string& request, const std::string& url,
+                         const std::string& features, int tab = 10) {
+        send(1, {{"type", "open"},
+                 {"tab", tab},
+                 {"frame", 2},
+                 {"url", url},
+                 {"features", features},
+                 {"request", request}});
+        const auto verdicts = sentOf(1, "verdict");
+        return verdicts.empty() || verdicts.back()["request"] != request
+                   ? Json()
+                   : verdicts.back()["cancel"];
+    };
+    // The features tell a pop-up window from a tab, as the browser will make it.
+    EXPECT_EQ(ask("1", "http://elsewhere.example/offer", "width=300,height=200"), true);
+    EXPECT_EQ(ask("2", "http://elsewhere.example/offer", "noopener"), false);
+    EXPECT_EQ(ask("3", "http://login.example/", "popup"), false);
+    // A tab the browser never reported: the page still waits, and the window opens.
+    EXPECT_EQ(ask("4", "http://elsewhere.example/offer", "popup", 999), false);
+    EXPECT_EQ(loggedAddresses(), std::vector<std::string>{"http://elsewhere.example/offer"});
+    EXPECT_EQ(shell.refusedMessages(), 1u);
+}
+
 TEST_F(ExtensionWatch, ABannerIsReplacedAndItsLinkRepointedInTheDocumentOfItsLoad) {
     connect(1, kFirefoxPid, "http://news.example/");
     send(1, {{"type", "committed"}, {"tab", 10}, {"frame", 0}, {"url", "http://news.example/"}});
@@ -315,6 +341,8 @@ TEST_F(ExtensionWatch, BadMessagesAreRefusedAndCountedAndNothingOfThemReachesThe
         R"({"type":"host","browserPid":1,"caller":"late"})",
         R"({"type":"window","window":-1,"popup":true})",
         R"({"type":"unanswered","count":-1})",
+        R"({"type":"open","tab":10,"frame":0,"url":"http://a.example/","features":""})",
+        R"({"type":"open","tab":10,"frame":0,"url":"http://a.example/","request":"6"})",
     };
     for (const auto& text : bad) shell.received(1, text);
     EXPECT_EQ(shell.refusedMessages(), 1u + bad.size());

@@ -76,7 +76,8 @@ TEST(ZipArchive, TheExtensionsPackageHoldsTheFolderFiles) {
         .registerButton({"Kill popup", "Kill popup", "Run Script", true});
 
     const auto packed = readArchive(extensionPackage(dir.path()));
-    EXPECT_EQ(packed.size(), 7u);  // the manifest, the two scripts and four icons
+    // The manifest, the three scripts, the guard's answer and four icons.
+    EXPECT_EQ(packed.size(), 9u);
     for (const auto& [name, data] : packed) {
         EXPECT_EQ(data, readAll(extensionFolder(dir.path()) + name)) << name;
     }

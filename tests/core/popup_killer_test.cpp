@@ -126,3 +126,56 @@ TEST_F(PopupKillerTest, AWindowClosedByOneEventIsGoneForTheNextEventOfTheSameTur
     EXPECT_EQ(loggedAddresses(),
               (Strings{"http://elsewhere.example/one", "http://elsewhere.example/two"}));
 }
+
+// A window the browser asks about before making it is refused exactly when the sweep after its
+// opening would close it, with the lists and keys as they are at that moment.
+class WindowOpeningTest : public PopupKillerTest {
+  protected:
+    bool refused(const std::shared_ptr<sim::SimBrowser>& opener, const std::string& url,
+                 bool popUp = true) {
+        bool cancel = false;
+        form.browserEvents.WindowOpening(opener, url, popUp, cancel);
+        return cancel;
+    }
+};
+
+TEST_F(WindowOpeningTest, APopUpIsRefusedAndLoggedUnlessItsSiteOrItsOpenersSiteIsAllowed) {
+    const auto news = open("news", "http://news.example/");
+    const auto friendly = open("friend", "http://www.friend.example/");
+    form.lists.AddURLToList(form.lists.CleanList, "friend.example");
+    form.lists.AddURLToList(form.lists.CleanList, "login.example");
+    EXPECT_TRUE(refused(news, "http://elsewhere.example/offer"));
+    EXPECT_FALSE(refused(news, "http://login.example/sign-in"));
+    EXPECT_FALSE(refused(friendly, "http://elsewhere.example/ads/offer"));
+    // A blank window the opener fills or sends on is left to the sweeps.
+    EXPECT_FALSE(refused(news, "about:blank"));
+    EXPECT_EQ(loggedAddresses(), Strings{"http://elsewhere.example/offer"});
+    EXPECT_TRUE(world.browsers.closed.empty());
+    // Asked at each opening: a site allowed a moment ago counts at once.
+    form.lists.AddURLToList(form.lists.CleanList, "elsewhere.example");
+    EXPECT_FALSE(refused(news, "http://elsewhere.example/offer"));
+}
+
+TEST_F(WindowOpeningTest, AFullWindowIsRefusedOnlyForAnAdvertisingAddressOrOpener) {
+    const auto news = open("news", "http://news.example/");
+    const auto ad = open("ad", "http://www.adnet.example/ads/x.html");
+    EXPECT_FALSE(refused(news, "http://other.example/", false));
+    EXPECT_TRUE(refused(news, "http://other.example/ads/offer", false));
+    EXPECT_TRUE(refused(ad, "http://other.example/", false));
+    form.settings.killurl = "0";
+    form.settings.killpop = "0";
+    EXPECT_FALSE(refused(news, "http://other.example/ads/offer", false));
+    // Without killpop no opener is marked, and a pop-up counts as a full window.
+    EXPECT_FALSE(refused(ad, "http://other.example/"));
+}
+
+TEST_F(WindowOpeningTest, CtrlOrTheDisabledEngineLetsEveryWindowOpen) {
+    const auto news = open("news", "http://news.example/");
+    world.desktop.controlDown = true;
+    EXPECT_FALSE(refused(news, "http://elsewhere.example/offer"));
+    form.settings.enhotcut = "0";
+    EXPECT_TRUE(refused(news, "http://elsewhere.example/offer"));
+    form.settings.killidle = "1";
+    EXPECT_FALSE(refused(news, "http://elsewhere.example/offer"));
+    EXPECT_EQ(form.popupKiller.AllowedOpeners.size() + form.popupKiller.BannedOpeners.size(), 0u);
+}

@@ -185,6 +185,14 @@ void WindowList::newWindow(const std::string& openerTargetId, Answer answer) {
            [&](BrowserEventSink& sink, bool& cancel) { sink.NewWindow2(cancel); });
 }
 
+void WindowList::windowOpening(const std::string& openerTargetId, const std::string& url,
+                               bool popUp, Answer answer) {
+    auto state = find(openerTargetId);
+    decide(state, answer, [&](BrowserEventSink& sink, bool& cancel) {
+        sink.WindowOpening(browserFor(state, openerTargetId), url, popUp, cancel);
+    });
+}
+
 page::SnapshotDocument::WriteSink WindowList::writesTo(const FrameSnapshot& frame) const {
     if (frame.contextId == 0) return {};
     return [control = control_, session = frame.sessionId,

@@ -67,6 +67,10 @@ class WindowList : public WindowEvents, public std::enable_shared_from_this<Wind
     void beforeNavigate(const std::string& targetId, const std::string& frameId,
                         const std::string& url, Answer answer) override;
     void newWindow(const std::string& openerTargetId, Answer answer) override;
+    // A page of the window asks for a new window that the browser has not made yet (a browser
+    // watched through the extension asks this); `answer` gets whether it is refused.
+    void windowOpening(const std::string& openerTargetId, const std::string& url, bool popUp,
+                       Answer answer);
     void documentComplete(const std::string& targetId, const std::string& frameId,
                           std::shared_ptr<const FrameSnapshot> snapshot) override;
     void focusReported(const std::string& targetId, bool focused) override;

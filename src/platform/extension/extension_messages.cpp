@@ -12,6 +12,8 @@ constexpr std::size_t kMaxUrl = 2u << 20;
 constexpr std::size_t kMaxName = 256;
 // A browser's own name goes into the tray tip.
 constexpr std::size_t kMaxBrand = 40;
+constexpr std::size_t kMaxRequest = 64;
+constexpr std::size_t kMaxFeatures = 4096;
 
 enum Field : unsigned {
     kWindow = 1u << 0,
@@ -27,6 +29,8 @@ enum Field : unsigned {
     kCaller = 1u << 10,
     kNoWindow = 1u << 11,  // the window may be -1
     kCount = 1u << 12,
+    kFeatures = 1u << 13,
+    kRequest = 1u << 14,
 };
 
 struct Kind {
@@ -45,6 +49,7 @@ constexpr Kind kKinds[] = {
     {"active", Type::Active, kTab | kWindow},
     {"opened", Type::Opened, kTab | kSource | kUrl},
     {"navigate", Type::Navigate, kTab | kFrame | kUrl},
+    {"open", Type::Open, kTab | kFrame | kUrl | kFeatures | kRequest},
     {"committed", Type::Committed, kTab | kFrame | kUrl},
     {"complete", Type::Complete, kTab | kFrame | kUrl | kLoad | kSnapshot},
     {"focus", Type::Focus, kWindow | kNoWindow},
@@ -90,6 +95,11 @@ bool readFields(const Json& m, unsigned fields, BrowserMessage& out) {
     if ((fields & kCaller) && !readText(m, "caller", kMaxName, out.caller)) return false;
     if ((fields & kBrowser) && !readText(m, "browser", kMaxName, out.browser)) return false;
     if ((fields & kPopup) && !readFlag(m, "popup", out.popup)) return false;
+    if ((fields & kFeatures) && !readText(m, "features", kMaxFeatures, out.features)) return false;
+    if ((fields & kRequest) &&
+        (!readText(m, "request", kMaxRequest, out.request) || out.request.empty())) {
+        return false;
+    }
     if (fields & kSnapshot) {
         const auto it = m.find("snapshot");
         if (it == m.end() || !(it->is_object() || it->is_null())) return false;
@@ -113,7 +123,7 @@ bool readOptional(const Json& m, BrowserMessage& out) {
         if (m.contains("error") && !readText(m, "error", kMaxName, out.error)) return false;
     }
     if (out.type == Type::Navigate && m.contains("request")) {
-        return readText(m, "request", 64, out.request) && !out.request.empty();
+        return readText(m, "request", kMaxRequest, out.request) && !out.request.empty();
     }
     return true;
 }

@@ -37,6 +37,7 @@ struct BrowserMessage {
         Active,         // tab, window
         Opened,         // tab, source, url
         Navigate,       // tab, frame, url, request (empty when the browser does not wait)
+        Open,           // tab, frame, url, features, request: a page's window.open, not yet made
         Committed,      // tab, frame, url
         Complete,       // tab, frame, url, load, snapshot (null when it could not be read)
         Focus,          // window (-1: none of this browser's)
@@ -56,6 +57,7 @@ struct BrowserMessage {
     std::int64_t set = 0;
     std::string url;
     std::string request;
+    std::string features;
     std::string browser;
     std::string version;
     std::string brand;

@@ -5,6 +5,8 @@
 #include <climits>
 #include <optional>
 
+#include "platform/extension/window_features.h"
+
 namespace vantrel::extension {
 
 namespace {
@@ -239,7 +241,8 @@ bool ExtensionShell::handlePages(Connection connection, Browser& browser,
     }
     if (!browser.tabs.contains(message.tab)) {
         // The browser waits for a verdict on every request it reported, known tab or not.
-        if (message.type == Type::Navigate && !message.request.empty()) {
+        if ((message.type == Type::Navigate || message.type == Type::Open) &&
+            !message.request.empty()) {
             browser.send(verdictMessage(message.request, false));
         }
         return false;
@@ -259,6 +262,12 @@ bool ExtensionShell::handlePages(Connection connection, Browser& browser,
             windows_->beforeNavigate(tab, frame, message.url, std::move(answer));
             return true;
         }
+        case Type::Open:
+            windows_->windowOpening(tab, message.url, requestsPopUp(message.features),
+                                    [this, connection, request = message.request](bool refuse) {
+                                        send(connection, verdictMessage(request, refuse));
+                                    });
+            return true;
         case Type::Committed:
             windows_->frameNavigated(tab, frame, message.url);
             return true;

@@ -97,6 +97,20 @@ HostCaller hostCaller(const std::vector<std::string>& arguments) {
     return HostCaller::None;
 }
 
+namespace {
+
+// Where Firefox's window.open guard asks, and the file its answer "refused" comes from; the
+// background script answers the request itself, so it never leaves the browser.
+constexpr const char* kOpenQuestionUrl = "http://window-open.vantrel.invalid/";
+constexpr const char* kRefusedFile = "refused.txt";
+constexpr const char* kRefusedAnswer = "refused";
+
+std::string constant(const char* name, const Json& value) {
+    return std::string("const ") + name + " = " + value.dump() + ";\n";
+}
+
+}  // namespace
+
 std::string extensionManifest(const ToolbarButton& button) {
     Json action = {{"default_title", button.buttonText}, {"default_icon", iconSet()}};
     // Firefox places the button in the toolbar itself; Chromium leaves pinning to the user.
@@ -120,6 +134,18 @@ std::string extensionManifest(const ToolbarButton& button) {
          {"nativeMessaging", "contextMenus", "tabs", "webNavigation", "scripting", "webRequest",
           "webRequestBlocking", "declarativeNetRequest"}},
         {"host_permissions", {"<all_urls>"}},
+        // Before any script of the page.
+        {"content_scripts",
+         {{{"matches", {"<all_urls>"}},
+           {"js", {"open_guard.js"}},
+           {"run_at", "document_start"},
+           {"all_frames", true},
+           {"match_about_blank", true}}}},
+        // The guard's answer, which its page's request is sent to. Firefox names the extension
+        // by a random id of each profile; Chromium, whose id is fixed, keeps the file to a
+        // dynamic address, so pages cannot tell Vantrel is installed.
+        {"web_accessible_resources",
+         {{{"resources", {kRefusedFile}}, {"matches", {"<all_urls>"}}, {"use_dynamic_url", true}}}},
         {"browser_specific_settings",
          {{"gecko", {{"id", kFirefoxExtensionId}, {"strict_min_version", "121.0"}}}}},
     };
@@ -127,15 +153,20 @@ std::string extensionManifest(const ToolbarButton& button) {
 }
 
 std::string backgroundScript(const ToolbarButton& button) {
-    const auto constant = [](const char* name, const Json& value) {
-        return std::string("const ") + name + " = " + value.dump() + ";\n";
-    };
     return "// Written by Vantrel: the program's values, then the script.\n" +
            constant("HOST", kHostName) + constant("MENU_ID", "vantrel-button") +
            constant("MENU_TITLE", button.menuText) +
            constant("ENGINE_SRC_ATTRIBUTE", page::kEngineSrcAttribute) +
-           constant("BODY_MARKUP_CAP", page::kBodyMarkupCap) + "\n" +
-           std::string(embeddedResource("EXT_BACKGROUND").value_or(""));
+           constant("BODY_MARKUP_CAP", page::kBodyMarkupCap) +
+           constant("OPEN_QUESTION", kOpenQuestionUrl) + constant("REFUSED_FILE", kRefusedFile) +
+           "\n" + std::string(embeddedResource("EXT_BACKGROUND").value_or(""));
+}
+
+std::string openGuardScript() {
+    return "// Written by Vantrel: the program's values, then the script.\n" +
+           constant("OPEN_QUESTION", kOpenQuestionUrl) +
+           constant("REFUSED_ANSWER", kRefusedAnswer) + "\n" +
+           std::string(embeddedResource("EXT_OPEN_GUARD").value_or(""));
 }
 
 std::string hostManifest(const std::string& executable, BrowserFamily family) {
@@ -166,6 +197,8 @@ void BrowserExtension::registerButton(const ToolbarButton& button) {
     }
     extension.push_back({"page_scripts.js", std::string(page::pageScriptsSource())});
     extension.push_back({"background.js", backgroundScript(button)});
+    extension.push_back({"open_guard.js", openGuardScript()});
+    extension.push_back({kRefusedFile, kRefusedAnswer});
     extension.push_back({"manifest.json", extensionManifest(button)});
     makeFolder(folder_ + "icons/");
     for (const ArchiveEntry& file : extension) {

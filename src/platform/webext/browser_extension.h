@@ -48,6 +48,8 @@ HostCaller hostCaller(const std::vector<std::string>& arguments);
 // The files, as text.
 std::string extensionManifest(const ToolbarButton& button);
 std::string backgroundScript(const ToolbarButton& button);
+// Firefox's guard of window.open in every frame (Chromium runs it and it does nothing).
+std::string openGuardScript();
 std::string hostManifest(const std::string& executable, BrowserFamily family);
 
 // Writes the extension into the program folder, unpacked and packed, and a host manifest naming

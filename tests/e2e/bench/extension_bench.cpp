@@ -75,8 +75,9 @@ window.openTimed = (url) => {
   const start = performance.now();
   const opened = window.open(url, '_blank', 'width=300,height=200');
   openReturned.push(performance.now() - start);
-  const poll = () => opened.closed ? closedAfter.push(performance.now() - start)
-                                   : setTimeout(poll, 0);
+  // Firefox: null when Vantrel refused the window before the browser made it.
+  const poll = () => !opened || opened.closed ? closedAfter.push(performance.now() - start)
+                                              : setTimeout(poll, 0);
   poll();
 };
 // Each load's time, or -1 for a frame that did not load within 3 s. Each load starts 150 ms

@@ -1,0 +1,80 @@
+#include "platform/extension/window_features.h"
+
+#include <cctype>
+#include <charconv>
+#include <map>
+#include <string>
+
+namespace vantrel::extension {
+
+namespace {
+
+bool separator(char c) {
+    return c == '=' || c == ',' || c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r';
+}
+
+bool space(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r';
+}
+
+std::string lower(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) c = char(std::tolower(static_cast<unsigned char>(c)));
+    return out;
+}
+
+// The standard's tokenizer: names and values split by separators, names and values lower-cased.
+std::map<std::string, std::string> tokenize(std::string_view features) {
+    std::map<std::string, std::string> tokens;
+    size_t at = 0;
+    const size_t end = features.size();
+    while (at < end) {
+        while (at < end && separator(features[at])) ++at;
+        const size_t nameStart = at;
+        while (at < end && !separator(features[at])) ++at;
+        const std::string name = lower(features.substr(nameStart, at - nameStart));
+        // Spaces, then an optional "=" with spaces around it, then the value.
+        while (at < end && space(features[at])) ++at;
+        std::string value;
+        if (at < end && features[at] == '=') {
+            ++at;
+            while (at < end && separator(features[at]) && features[at] != ',') ++at;
+            const size_t valueStart = at;
+            while (at < end && !separator(features[at])) ++at;
+            value = lower(features.substr(valueStart, at - valueStart));
+        }
+        if (!name.empty()) tokens[name] = value;
+    }
+    return tokens;
+}
+
+// "yes", "true" and an empty value are true; otherwise a leading integer other than 0.
+bool booleanFeature(const std::string& value) {
+    if (value.empty() || value == "yes" || value == "true") return true;
+    size_t at = 0;
+    while (at < value.size() && space(value[at])) ++at;
+    if (at < value.size() && value[at] == '+') ++at;
+    long number = 0;
+    const auto result = std::from_chars(value.data() + at, value.data() + value.size(), number);
+    // A number too long to hold is no 0.
+    return result.ec == std::errc::result_out_of_range || (result.ec == std::errc() && number != 0);
+}
+
+}  // namespace
+
+bool requestsPopUp(std::string_view features) {
+    auto tokens = tokenize(features);
+    tokens.erase("noopener");
+    tokens.erase("noreferrer");
+    if (tokens.empty()) return false;
+    const auto set = [&](const char* name, bool missing) {
+        const auto it = tokens.find(name);
+        return it == tokens.end() ? missing : booleanFeature(it->second);
+    };
+    if (tokens.contains("popup")) return booleanFeature(tokens["popup"]);
+    if (!set("location", false) && !set("toolbar", false)) return true;
+    return !set("menubar", false) || !set("resizable", true) || !set("scrollbars", false) ||
+           !set("status", false);
+}
+
+}  // namespace vantrel::extension
