@@ -1,5 +1,7 @@
 #pragma once
 
+#include <sys/stat.h>
+
 #include <cstdlib>
 #include <optional>
 #include <string>
@@ -19,4 +21,19 @@ class ScopedEnv {
   private:
     const char* name_;
     std::optional<std::string> old_;
+};
+
+// A runtime folder of this user only, `folder`run, named in XDG_RUNTIME_DIR for the life of the
+// object: where a watcher puts its socket and the browsers' hosts look for it.
+class PrivateRuntime {
+  public:
+    explicit PrivateRuntime(const std::string& folder)
+        : path_(folder + "run"), env_("XDG_RUNTIME_DIR", path_.c_str()) {
+        ::mkdir(path_.c_str(), 0700);
+    }
+    const std::string& path() const { return path_; }
+
+  private:
+    std::string path_;
+    ScopedEnv env_;
 };

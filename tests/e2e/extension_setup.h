@@ -16,6 +16,7 @@
 #include "platform/webext/zip_archive.h"
 #include "settings/settings_store.h"
 #include "test_browser.h"
+#include "watch_process.h"
 
 namespace chromium_test {
 
@@ -30,6 +31,16 @@ inline std::vector<std::string> extensionWatchArguments(const std::string& folde
     vantrel::sqlite::SqliteRegistry(registry).writeValue(vantrel::SettingsStore::kKey, "vtr_server",
                                                          vendorServer);
     return {"--attach", "extension", "--lists", lists, "--registry", registry};
+}
+
+// A watcher through the extension alone, in `folder` as above, with "friend.test" on its allowed
+// list; true once it says it is connected.
+inline bool startExtensionWatch(const std::string& folder, const std::string& vendorServer,
+                                std::unique_ptr<WatchProcess>& watch) {
+    const auto arguments = extensionWatchArguments(folder, vendorServer);
+    std::ofstream(folder + "lists/allowed.lis", std::ios::binary) << "friend.test\r\n";
+    watch = std::make_unique<WatchProcess>(arguments);
+    return watch->waitForError("connected\n");
 }
 
 // The extension written into `program`, and its host named for the browsers of `hosts`.

@@ -29,11 +29,8 @@ class ExtensionWatch : public ::testing::Test {
     void SetUp() override {
         if (!std::filesystem::exists("/usr/bin/chromium")) GTEST_SKIP() << "no chromium";
         ASSERT_TRUE(desktop.ready());
-        ::mkdir(runtime.c_str(), 0700);
-        const auto arguments = extensionWatchArguments(dir.path(), server.url("127.0.0.1", ""));
-        std::ofstream(dir.path() + "lists/allowed.lis", std::ios::binary) << "friend.test\r\n";
-        watch = std::make_unique<WatchProcess>(arguments);
-        ASSERT_TRUE(watch->waitForError("connected\n")) << watch->err;
+        ASSERT_TRUE(startExtensionWatch(dir.path(), server.url("127.0.0.1", ""), watch))
+            << watch->err;
     }
 
     // A browser with the extension, connected to the watcher once this returns.
@@ -81,8 +78,7 @@ class ExtensionWatch : public ::testing::Test {
 
     XDesktop desktop;
     TempDir dir;
-    const std::string runtime = dir.path() + "run";
-    ScopedEnv runtimeDir{"XDG_RUNTIME_DIR", runtime.c_str()};
+    PrivateRuntime runtime{dir.path()};
     HttpServer server;
     std::unique_ptr<WatchProcess> watch;
 };

@@ -40,13 +40,10 @@ class FirefoxPopups : public ::testing::Test {
     void SetUp() override {
         if (!FirefoxBrowser::installed()) GTEST_SKIP() << "firefox-esr is not installed";
         ASSERT_TRUE(desktop.ready());
-        ::mkdir(runtime.c_str(), 0700);
-        const auto arguments = extensionWatchArguments(dir.path(), server.url("127.0.0.1", ""));
-        std::ofstream(dir.path() + "lists/allowed.lis", std::ios::binary) << "friend.test\r\n";
-        watch = std::make_unique<WatchProcess>(arguments);
-        ASSERT_TRUE(watch->waitForError("connected\n")) << watch->err;
+        ASSERT_TRUE(startExtensionWatch(dir.path(), server.url("127.0.0.1", ""), watch))
+            << watch->err;
         std::string error;
-        firefox = startFirefoxWithExtension(dir.path(), runtime, error);
+        firefox = startFirefoxWithExtension(dir.path(), runtime.path(), error);
         ASSERT_TRUE(firefox) << error;
         ASSERT_TRUE(watch->waitFor(
             [&] { return watch->err.find("through the extension: firefox") != std::string::npos; },
@@ -72,8 +69,7 @@ class FirefoxPopups : public ::testing::Test {
 
     XDesktop desktop;
     TempDir dir;
-    std::string runtime = dir.path() + "run";
-    ScopedEnv runtimeDir{"XDG_RUNTIME_DIR", runtime.c_str()};
+    PrivateRuntime runtime{dir.path()};
     HttpServer server;
     std::unique_ptr<WatchProcess> watch;
     std::unique_ptr<FirefoxBrowser> firefox;

@@ -24,9 +24,7 @@ TEST(FirefoxWatch, AdLinkCancelledBannerReplacedPopUpClosedAndAnUnansweredReques
     XDesktop desktop;
     ASSERT_TRUE(desktop.ready());
     TempDir dir;
-    const std::string runtime = dir.path() + "run";
-    ::mkdir(runtime.c_str(), 0700);
-    ScopedEnv runtimeDir("XDG_RUNTIME_DIR", runtime.c_str());
+    PrivateRuntime runtime(dir.path());
     HttpServer server;
     const std::string front = server.url("127.0.0.1", "/");
     server.page("/",
@@ -45,7 +43,7 @@ TEST(FirefoxWatch, AdLinkCancelledBannerReplacedPopUpClosedAndAnUnansweredReques
     ASSERT_TRUE(watch.waitForError("connected\n")) << watch.err;
 
     std::string error;
-    const auto started = startFirefoxWithExtension(dir.path(), runtime, error);
+    const auto started = startFirefoxWithExtension(dir.path(), runtime.path(), error);
     ASSERT_TRUE(started) << error;
     FirefoxBrowser& firefox = *started;
     ASSERT_TRUE(watch.waitFor(

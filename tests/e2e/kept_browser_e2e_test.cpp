@@ -43,7 +43,6 @@ class KeptBrowser : public ::testing::Test {
   protected:
     void SetUp() override {
         if (!xDesktop.ready()) GTEST_SKIP() << "no Xvfb";
-        ::mkdir(runtime.c_str(), 0700);
         std::filesystem::create_directory(lists);
         vantrel::sqlite::SqliteRegistry settings(registry);
         settings.writeValue(SettingsStore::kKey, "vtr_server", server.url("127.0.0.1", ""));
@@ -120,8 +119,7 @@ class KeptBrowser : public ::testing::Test {
     }
 
     TempDir dir;
-    const std::string runtime = dir.path() + "run";
-    ScopedEnv runtimeEnv{"XDG_RUNTIME_DIR", runtime.c_str()};
+    PrivateRuntime runtime{dir.path()};
     XDesktop xDesktop;
     HttpServer server;
     const std::string popUp = server.url("localhost", "/window");

@@ -443,9 +443,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     TempDir dir;
-    const std::string runtime = dir.path() + "run";
-    ::mkdir(runtime.c_str(), 0700);
-    ScopedEnv runtimeDir("XDG_RUNTIME_DIR", runtime.c_str());
+    PrivateRuntime runtime(dir.path());
     HttpServer server;
     server.page("/", frontPage(server.url("127.0.0.1", "/window")));
     server.page("/chromium", frontPage(server.url("other.test", "/window")));

@@ -121,9 +121,7 @@ int main() {
         return 1;
     }
     TempDir dir;
-    const std::string runtime = dir.path() + "run";
-    ::mkdir(runtime.c_str(), 0700);
-    ScopedEnv runtimeDir("XDG_RUNTIME_DIR", runtime.c_str());
+    PrivateRuntime runtime(dir.path());
     HttpServer server;
     const std::string window = server.url("127.0.0.1", "/window");
     server.page("/", openerPage(std::stoi(window.substr(window.rfind(':') + 1))));
@@ -142,7 +140,8 @@ int main() {
             const std::string which = name;
             std::string error;
             if (which == "Vantrel's extension, watched") {
-                subject.browser = startFirefoxWithExtension(subject.dir->path(), runtime, error);
+                subject.browser =
+                    startFirefoxWithExtension(subject.dir->path(), runtime.path(), error);
             } else {
                 subject.browser = plainFirefox(*subject.dir);
                 if (subject.browser && which != "no extension" &&
