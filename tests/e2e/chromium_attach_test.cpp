@@ -91,7 +91,7 @@ TEST(ChromiumAttach, WindowsOpenBeforeTheConnectionComeOldestFirstAndPopUpsShowN
     PageDriver first(browser.connection(), "about:blank");
     const std::string site = server.url("site.test", "/");
     browser.connection().call("Page.navigate", {{"url", site}}, first.sessionId());
-    ASSERT_TRUE(eventually([&] { return valueIn(first, "document.readyState") == "complete"; }));
+    ASSERT_TRUE(eventually([&] { return showsLoaded(first, site); }));
     // Each opened and loaded before the next; the pop-ups' pages from another site, so that
     // nothing the opening set survives in the page.
     std::vector<std::string> opened{site};
@@ -101,7 +101,7 @@ TEST(ChromiumAttach, WindowsOpenBeforeTheConnectionComeOldestFirstAndPopUpsShowN
         ASSERT_TRUE(eventually([&] {
             try {
                 PageDriver page(browser.connection(), opened.back());
-                return valueIn(page, "document.readyState") == "complete";
+                return showsLoaded(page, opened.back());
             } catch (const BrowserError&) {
                 return false;
             }

@@ -51,10 +51,7 @@ class ExtensionWatch : public ::testing::Test {
     }
     void load(TestBrowser& browser, PageDriver& on, const std::string& url) {
         browser.connection().call("Page.navigate", {{"url", url}}, on.sessionId());
-        ASSERT_TRUE(eventually([&] {
-            return valueIn(on, "document.readyState === 'complete' && location.href") == url;
-        })) << "never loaded: "
-            << url;
+        ASSERT_TRUE(eventually([&] { return showsLoaded(on, url); })) << "never loaded: " << url;
     }
     bool logged(const std::string& address) {
         return watch->waitFor([&] {
@@ -137,10 +134,8 @@ TEST_F(ExtensionWatch, PopUpsBannersAndAdLinksAreHandledAndAFullWindowStays) {
     })) << watch->err;
     page.click("#adx");
     EXPECT_TRUE(logged(server.url("site.test", "/ads/offer"))) << watch->out;
-    EXPECT_TRUE(eventually([&] {
-        return valueIn(page, "document.readyState === 'complete' && location.href") == front;
-    })) << valueIn(page, "location.href")
-        << "\n"
+    EXPECT_TRUE(eventually([&] { return showsLoaded(page, front); }))
+        << valueIn(page, "location.href") << "\n"
         << browser->pages().size();
     EXPECT_FALSE(server.requested("/ads/offer"));
     EXPECT_TRUE(watch->running());

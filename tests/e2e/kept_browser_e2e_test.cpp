@@ -97,10 +97,7 @@ class KeptBrowser : public ::testing::Test {
     }
     void load(PageDriver& page, const std::string& url) {
         devtools->call("Page.navigate", {{"url", url}}, page.sessionId());
-        ASSERT_TRUE(eventually([&] {
-            return valueIn(page, "document.readyState === 'complete' && location.href") == url;
-        })) << "never loaded: "
-            << url;
+        ASSERT_TRUE(eventually([&] { return showsLoaded(page, url); })) << "never loaded: " << url;
     }
     // A page that opens a small pop-up window when its button is clicked.
     std::string popUpPage() {
@@ -148,7 +145,7 @@ TEST_F(KeptBrowser, AQuitBrowserIsStartedAgainAndTheDesktopMenusStartJoinsIt) {
     EXPECT_EQ(runBounded(menuStart, 30s), 0) << "the menu's start did not join the browser";
     ASSERT_TRUE(eventually([&] { return pages().size() == 1; }, 15s));
     PageDriver page(*devtools, url);
-    ASSERT_TRUE(eventually([&] { return valueIn(page, "document.readyState") == "complete"; }));
+    ASSERT_TRUE(eventually([&] { return showsLoaded(page, url); }));
     expectPopUpKilled(watcher, page);
     EXPECT_TRUE(watcher.running());
 }

@@ -30,7 +30,8 @@ inline std::string readFile(const std::string& path) {
 // A browser of the test's own: a DevTools port for the watcher, the pipe for the test.
 class TestBrowser {
   public:
-    TestBrowser(const TempDir& dir, bool headless, const std::vector<std::string>& extraArguments = {}) {
+    TestBrowser(const TempDir& dir, bool headless,
+                const std::vector<std::string>& extraArguments = {}) {
         auto options = browserOptions(dir, headless);
         options.launch.extraArguments.push_back("--remote-debugging-port=0");
         options.launch.extraArguments.insert(options.launch.extraArguments.end(),
@@ -74,6 +75,12 @@ inline Json valueIn(PageDriver& page, const std::string& expression) {
     } catch (const vantrel::BrowserError&) {
         return Json();
     }
+}
+
+// Whether the page shows `url`, loaded: not the blank document a new window or navigation
+// starts from, which is complete at once.
+inline bool showsLoaded(PageDriver& page, const std::string& url) {
+    return valueIn(page, "document.readyState === 'complete' && location.href") == url;
 }
 
 }  // namespace chromium_test

@@ -49,10 +49,7 @@ class Watch : public ::testing::Test {
 
     void load(PageDriver& on, const std::string& url) {
         browser->connection().call("Page.navigate", {{"url", url}}, on.sessionId());
-        ASSERT_TRUE(eventually([&] {
-            return valueIn(on, "document.readyState === 'complete' && location.href") == url;
-        })) << "never loaded: "
-            << url;
+        ASSERT_TRUE(eventually([&] { return showsLoaded(on, url); })) << "never loaded: " << url;
     }
     void load(const std::string& host, const std::string& path) {
         load(*page, server.url(host, path));
@@ -179,9 +176,7 @@ TEST_F(Watch, WindowOpenedAfterStartIsWatched) {
     browser->connection().call("Target.createTarget", {{"url", url}});
     ASSERT_TRUE(eventually([&] { return server.requested("/later"); }));
     PageDriver later(browser->connection(), "/later");
-    ASSERT_TRUE(eventually([&] {
-        return valueIn(later, "document.readyState === 'complete' && location.href") == url;
-    }));
+    ASSERT_TRUE(eventually([&] { return showsLoaded(later, url); }));
     later.click("#ad");
     ASSERT_TRUE(watch->waitForRows(1)) << watch->err;
     expectOneRowFor(server.url("site.test", "/ads/x"));

@@ -355,7 +355,7 @@ bool benchChromium(const TempDir& dir, HttpServer& server,
     PageDriver page(browser.connection(), "about:blank");
     const std::string front = server.url("site.test", "/chromium");
     browser.connection().call("Page.navigate", {{"url", front}}, page.sessionId());
-    eventually([&] { return valueIn(page, "document.readyState === 'complete'") == true; });
+    eventually([&] { return showsLoaded(page, front); });
 
     const bool timed = timePopups(
         "Chromium", *watch, [&] { page.click("#pop"); },
@@ -410,9 +410,7 @@ bool benchChromiumRules(const TempDir& dir, HttpServer& server) {
     for (int i = 0; i < kRuleChanges; ++i) {
         const std::string site = server.url("site" + std::to_string(i) + ".test", "/");
         browser.connection().call("Page.navigate", {{"url", site}}, page.sessionId());
-        if (!eventually([&] {
-                return valueIn(page, "document.readyState === 'complete' && location.href") == site;
-            })) {
+        if (!eventually([&] { return showsLoaded(page, site); })) {
             std::fprintf(stderr, "Chromium: %s never loaded\n", site.c_str());
             return false;
         }
