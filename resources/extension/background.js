@@ -249,19 +249,26 @@ api.webNavigation.onCompleted.addListener(async (d) => {
 // most VERDICT_WAIT_MS.
 function holdForVerdict(d) {
   if (!watching || d.tabId < 0) return {};
-  const request = String(d.requestId);
+  return awaitVerdict({ type: 'navigate', tab: d.tabId, frame: d.frameId, url: d.url },
+                      String(d.requestId), VERDICT_WAIT_MS,
+                      (cancel) => (cancel ? { cancel: true } : {}));
+}
+
+// Sends Vantrel `message` about a held request and resolves with `answer` of its verdict; with
+// `answer(false)` when none came within `waitMs`, which is counted as a request let go.
+function awaitVerdict(message, request, waitMs, answer) {
   return new Promise((resolve) => {
-    const decide = (cancel) => {
+    const decide = (verdict) => {
       clearTimeout(timer);
       verdicts.delete(request);
-      resolve(cancel ? { cancel: true } : {});
+      resolve(answer(verdict));
     };
     const timer = setTimeout(() => {
       decide(false);
       post({ type: 'unanswered', count: ++unanswered });
-    }, VERDICT_WAIT_MS);
+    }, waitMs);
     verdicts.set(request, decide);
-    post({ type: 'navigate', tab: d.tabId, frame: d.frameId, url: d.url, request });
+    post({ ...message, request });
   });
 }
 
@@ -321,21 +328,10 @@ const OPEN_TOKEN = crypto.randomUUID();
 function answerOpening(d) {
   const asked = new URL(d.url).searchParams;
   if (!watching || asked.get('token') !== OPEN_TOKEN) return { cancel: true };
-  const request = String(d.requestId);
-  return new Promise((resolve) => {
-    const decide = (refuse) => {
-      clearTimeout(timer);
-      verdicts.delete(request);
-      resolve(refuse ? { redirectUrl: api.runtime.getURL(REFUSED_FILE) } : { cancel: true });
-    };
-    const timer = setTimeout(() => {
-      decide(false);
-      post({ type: 'unanswered', count: ++unanswered });
-    }, OPEN_WAIT_MS);
-    verdicts.set(request, decide);
-    post({ type: 'open', tab: Number(asked.get('tab')), frame: Number(asked.get('frame')),
-           url: asked.get('url') ?? '', features: asked.get('features') ?? '', request });
-  });
+  const message = { type: 'open', tab: Number(asked.get('tab')), frame: Number(asked.get('frame')),
+                    url: asked.get('url') ?? '', features: asked.get('features') ?? '' };
+  return awaitVerdict(message, String(d.requestId), OPEN_WAIT_MS, (refuse) =>
+    (refuse ? { redirectUrl: api.runtime.getURL(REFUSED_FILE) } : { cancel: true }));
 }
 
 if (BLOCKING) {

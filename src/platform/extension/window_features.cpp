@@ -1,9 +1,10 @@
 #include "platform/extension/window_features.h"
 
-#include <cctype>
 #include <charconv>
 #include <map>
 #include <string>
+
+#include "common/text.h"
 
 namespace vantrel::extension {
 
@@ -17,13 +18,8 @@ bool space(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r';
 }
 
-std::string lower(std::string_view text) {
-    std::string out(text);
-    for (char& c : out) c = char(std::tolower(static_cast<unsigned char>(c)));
-    return out;
-}
-
-// The standard's tokenizer: names and values split by separators, names and values lower-cased.
+// The standard's tokenizer: names and values split by separators. Letter case does not count;
+// both are kept in upper case (ASCII only, whatever the locale).
 std::map<std::string, std::string> tokenize(std::string_view features) {
     std::map<std::string, std::string> tokens;
     size_t at = 0;
@@ -32,7 +28,7 @@ std::map<std::string, std::string> tokenize(std::string_view features) {
         while (at < end && separator(features[at])) ++at;
         const size_t nameStart = at;
         while (at < end && !separator(features[at])) ++at;
-        const std::string name = lower(features.substr(nameStart, at - nameStart));
+        const std::string name = toUpperAscii(features.substr(nameStart, at - nameStart));
         // Spaces, then an optional "=" with spaces around it, then the value.
         while (at < end && space(features[at])) ++at;
         std::string value;
@@ -41,7 +37,7 @@ std::map<std::string, std::string> tokenize(std::string_view features) {
             while (at < end && separator(features[at]) && features[at] != ',') ++at;
             const size_t valueStart = at;
             while (at < end && !separator(features[at])) ++at;
-            value = lower(features.substr(valueStart, at - valueStart));
+            value = toUpperAscii(features.substr(valueStart, at - valueStart));
         }
         if (!name.empty()) tokens[name] = value;
     }
@@ -50,7 +46,7 @@ std::map<std::string, std::string> tokenize(std::string_view features) {
 
 // "yes", "true" and an empty value are true; otherwise a leading integer other than 0.
 bool booleanFeature(const std::string& value) {
-    if (value.empty() || value == "yes" || value == "true") return true;
+    if (value.empty() || value == "YES" || value == "TRUE") return true;
     size_t at = 0;
     while (at < value.size() && space(value[at])) ++at;
     if (at < value.size() && value[at] == '+') ++at;
@@ -64,17 +60,17 @@ bool booleanFeature(const std::string& value) {
 
 bool requestsPopUp(std::string_view features) {
     auto tokens = tokenize(features);
-    tokens.erase("noopener");
-    tokens.erase("noreferrer");
+    tokens.erase("NOOPENER");
+    tokens.erase("NOREFERRER");
     if (tokens.empty()) return false;
     const auto set = [&](const char* name, bool missing) {
         const auto it = tokens.find(name);
         return it == tokens.end() ? missing : booleanFeature(it->second);
     };
-    if (tokens.contains("popup")) return booleanFeature(tokens["popup"]);
-    if (!set("location", false) && !set("toolbar", false)) return true;
-    return !set("menubar", false) || !set("resizable", true) || !set("scrollbars", false) ||
-           !set("status", false);
+    if (tokens.contains("POPUP")) return booleanFeature(tokens["POPUP"]);
+    if (!set("LOCATION", false) && !set("TOOLBAR", false)) return true;
+    return !set("MENUBAR", false) || !set("RESIZABLE", true) || !set("SCROLLBARS", false) ||
+           !set("STATUS", false);
 }
 
 }  // namespace vantrel::extension
