@@ -1,10 +1,10 @@
 #include "platform/extension/extension_shell.h"
 
-#include <cctype>
 #include <charconv>
 #include <climits>
 #include <optional>
 
+#include "common/text.h"
 #include "platform/extension/window_features.h"
 
 namespace vantrel::extension {
@@ -56,7 +56,7 @@ bool ownedBy(const std::string& key, ExtensionShell::Connection connection) {
 std::string ConnectedBrowser::label() const {
     if (!brand.empty()) return brand;
     std::string name = product;  // "firefox": "Firefox"
-    if (!name.empty()) name[0] = char(std::toupper(static_cast<unsigned char>(name[0])));
+    if (!name.empty()) name[0] = upperAscii(name[0]);
     return name;
 }
 
