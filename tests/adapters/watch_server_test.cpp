@@ -125,3 +125,28 @@ TEST_F(WatchSocket, AFrameOverTheLimitEndsOnlyItsOwnConnection) {
     EXPECT_EQ(shell.browsers()[0].pid, 4200);
     EXPECT_EQ(typeOf(vantrel::webext::readNativeMessage(good.get(), 1 << 20, 5s)), "watching");
 }
+
+TEST_F(WatchSocket, ABrowserThatReadsLateGetsEveryMessageWholeAndInOrder) {
+    auto browser = hostConnection(4100);
+    ASSERT_TRUE(runUntil(loop, [&] { return shell.browsers().size() == 1; }));
+    // More than the socket holds: part goes at once, the rest waits for the browser to read.
+    vantrel::RequestRuleSet rules;
+    for (int id = 1; id <= 20000; ++id) {
+        rules.rules.push_back({id, vantrel::RequestRule::kBlockPriority,
+                               vantrel::RequestRule::Action::Block,
+                               "||host-" + std::to_string(id) + ".example^", {}});
+    }
+    shell.setRequestRules(rules, {});
+
+    EXPECT_EQ(typeOf(vantrel::webext::readNativeMessage(browser.get(), 1 << 20, 5s)), "watching");
+    std::vector<int> ids;
+    for (bool last = false; !last;) {
+        const auto message = vantrel::webext::readNativeMessage(browser.get(), 1 << 20, 5s);
+        ASSERT_EQ(typeOf(message), "rules") << message.text.substr(0, 200);
+        const Json rulesMessage = Json::parse(message.text);
+        for (const Json& rule : rulesMessage["rules"]) ids.push_back(rule[0].get<int>());
+        last = rulesMessage["last"].get<bool>();
+    }
+    ASSERT_EQ(ids.size(), 20000u);
+    for (size_t i = 0; i < ids.size(); ++i) ASSERT_EQ(ids[i], int(i) + 1);
+}

@@ -191,6 +191,12 @@ std::string toolbarButtonId(const std::string& extensionId) {
     return widgetId(extensionId) + "-BAP";
 }
 
+// The reference in a WebDriver:FindElement answer, as WebDriver's commands take it.
+Json elementId(const Json& found) {
+    // The element's reference is the one value of the object, under WebDriver's fixed key.
+    return found["value"].begin().value();
+}
+
 }  // namespace
 
 // --- Marionette ---------------------------------------------------------------------------
@@ -434,9 +440,21 @@ Json FirefoxBrowser::evaluate(const std::string& script) {
 
 void FirefoxBrowser::click(const std::string& selector) {
     const Json element =
-        call("WebDriver:FindElement", {{"using", "css selector"}, {"value", selector}})["value"];
-    // The element's reference is the one value of the object, under WebDriver's fixed key.
-    call("WebDriver:ElementClick", {{"id", element.begin().value()}});
+        call("WebDriver:FindElement", {{"using", "css selector"}, {"value", selector}});
+    call("WebDriver:ElementClick", {{"id", elementId(element)}});
+}
+
+void FirefoxBrowser::clickInFrame(const std::string& frameSelector, const std::string& selector) {
+    const Json frame =
+        call("WebDriver:FindElement", {{"using", "css selector"}, {"value", frameSelector}});
+    call("WebDriver:SwitchToFrame", {{"element", elementId(frame)}});
+    try {
+        click(selector);
+    } catch (...) {
+        call("WebDriver:SwitchToParentFrame");
+        throw;
+    }
+    call("WebDriver:SwitchToParentFrame");
 }
 
 ScreenPoint FirefoxBrowser::onScreen(const std::string& selector) {

@@ -109,6 +109,8 @@ class FirefoxBrowser {
     Json evaluate(const std::string& script);
     // Clicks the first element matching the CSS `selector` in the page in front, as a pointer.
     void click(const std::string& selector);
+    // The same in the document of the frame element matching `frameSelector`.
+    void clickInFrame(const std::string& frameSelector, const std::string& selector);
     std::vector<BrowserWindow> windows();
     // The centre of the first element matching the CSS `selector` in the page in front, on the
     // screen.

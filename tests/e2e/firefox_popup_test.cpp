@@ -136,4 +136,32 @@ TEST_F(FirefoxPopups, APopUpIsRefusedBeforeItIsMadeWhileAllowedWindowsOpenForThe
     for (const auto& row : watch->rows()) EXPECT_EQ(row.find("?full"), std::string::npos) << row;
 }
 
+// A frame of another site asks as its page does. A blank frame the page has just made has had
+// no answer yet as to which tab it is in, so its window is made and closed as it opens.
+TEST_F(FirefoxPopups, APopUpFromAFrameIsRefusedAndOneFromABlankFrameMadeThisMomentIsClosed) {
+    const std::string popup = server.url("other.test", "/window");
+    const std::string open = "window.open('" + popup + "', '_blank', 'width=300,height=200')";
+    server.page("/", "<iframe id=f src='" + server.url("third.test", "/framed") +
+                         "'></iframe><button id=blank style='display:block;width:200px;"
+                         "height:30px' onclick=\"const f = document.createElement('iframe');"
+                         "document.body.append(f); window.fromBlank = String(f.contentWindow." +
+                         open + ");\">blank</button>");
+    server.page("/framed", "<button id=pop style='width:200px;height:30px' onclick=\"window."
+                           "fromFrame = String(" + open + ");\">pop</button>");
+    server.page("/window", "a pop-up");
+    firefox->navigate(server.url("127.0.0.1", "/"));
+
+    firefox->clickInFrame("#f", "#pop");
+    ASSERT_TRUE(watch->waitForRows(1)) << watch->err;
+    EXPECT_EQ(loggedAddress(0), popup);
+    EXPECT_FALSE(server.requested("/window"));
+    EXPECT_EQ(firefox->windows().size(), 1u);
+
+    firefox->click("#blank");
+    ASSERT_TRUE(watch->waitForRows(2)) << watch->err;
+    EXPECT_EQ(loggedAddress(1), popup);
+    EXPECT_EQ(firefox->evaluate("return window.fromBlank;"), "[object Window]");
+    EXPECT_TRUE(eventually([&] { return firefox->windows().size() == 1; }));
+}
+
 }  // namespace

@@ -72,11 +72,21 @@ struct WatchServer::State {
         std::lock_guard lock(mutex);
         auto peer = peers.find(id);
         if (peer == peers.end() || peer->second.ending) return;
-        if (peer->second.unsent.size() + message.size() > kMaxUnsent) {
-            peer->second.ending = true;
-        } else {
-            peer->second.unsent += webext::frameNativeMessage(message);
+        Peer& to = peer->second;
+        if (to.unsent.size() + message.size() > kMaxUnsent) {
+            to.ending = true;
+            wake();
+            return;
         }
+        std::string frame = webext::frameNativeMessage(message);
+        if (to.unsent.empty()) {
+            // Nothing waits before it: sent from here at once, without waking the I/O thread, which
+            // sends what the socket does not take now and sees any error.
+            const ssize_t n = ::send(to.fd.get(), frame.data(), frame.size(), MSG_NOSIGNAL);
+            if (n == ssize_t(frame.size())) return;
+            if (n > 0) frame.erase(0, size_t(n));
+        }
+        to.unsent += frame;
         wake();
     }
 

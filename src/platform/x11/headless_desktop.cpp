@@ -1,8 +1,5 @@
 #include "platform/x11/headless_desktop.h"
 
-#include <fcntl.h>
-#include <poll.h>
-#include <unistd.h>
 #include <xcb/xcb.h>
 
 #include <cstdlib>
@@ -13,10 +10,6 @@
 namespace vantrel::x11 {
 
 namespace {
-
-// Events that xcb read while the main thread waited for a reply sit in its queue without waking
-// poll(): the event thread looks at the queue at least this often.
-constexpr int kQueueCheckMillis = 100;
 
 // Message texts use "\r" as their line break.
 std::string printable(const std::string& text) {
@@ -43,48 +36,59 @@ HeadlessDesktop::HeadlessDesktop(EventLoop& loop, std::ostream& messages)
         }
     }
     keys_->keyboard = std::make_unique<X11Keyboard>(connection_);
-    int fds[2];
-    if (connection_ != nullptr && ::pipe2(fds, O_CLOEXEC) == 0) {
-        wakeRead_ = fds[0];
-        wakeWrite_ = fds[1];
+    if (connection_ != nullptr) {
+        // The event thread's stop message goes to a window of this client's own.
+        stopWindow_ = xcb_generate_id(connection_);
+        const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data;
+        xcb_create_window(connection_, XCB_COPY_FROM_PARENT, stopWindow_, screen->root, 0, 0, 1, 1,
+                          0, XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, 0, nullptr);
+        xcb_flush(connection_);
         reader_ = std::thread([this] { readEvents(); });
     }
 }
 
 HeadlessDesktop::~HeadlessDesktop() {
     if (reader_.joinable()) {
-        const char stop = 0;
-        (void)!::write(wakeWrite_, &stop, 1);
+        xcb_client_message_event_t stop{};
+        stop.response_type = XCB_CLIENT_MESSAGE;
+        stop.format = 32;
+        stop.window = stopWindow_;
+        // With no event mask, the server sends the event to the window's creator: this client.
+        xcb_send_event(connection_, 0, stopWindow_, XCB_EVENT_MASK_NO_EVENT,
+                       reinterpret_cast<const char*>(&stop));
+        xcb_flush(connection_);
         reader_.join();
-        ::close(wakeRead_);
-        ::close(wakeWrite_);
     }
     // Releases the grabs while the connection is still there.
     keys_->keyboard.reset();
     if (connection_ != nullptr) xcb_disconnect(connection_);
 }
 
+// Waits inside xcb rather than in poll(): while the main thread waits for a reply, xcb hands
+// this thread the events it reads, and the socket's readiness is not this thread's to watch (it
+// would wake over and over for the main thread's reply, and keep xcb's lock from it).
 void HeadlessDesktop::readEvents() {
-    pollfd fds[2] = {{xcb_get_file_descriptor(connection_), POLLIN, 0}, {wakeRead_, POLLIN, 0}};
     std::weak_ptr<Keys> keys = keys_;
-    for (;;) {
-        ::poll(fds, 2, kQueueCheckMillis);
-        if (fds[1].revents != 0) return;
-        while (xcb_generic_event_t* event = xcb_poll_for_event(connection_)) {
-            if ((event->response_type & 0x7f) == XCB_KEY_PRESS) {
-                xcb_key_press_event_t press;
-                std::memcpy(&press, event, sizeof press);
-                // The grabs belong to the main thread: the key is matched there.
-                loop_.post([keys, press] {
-                    const auto alive = keys.lock();
-                    if (!alive) return;
-                    const std::optional<int> id = alive->keyboard->hotKeyOf(&press);
-                    if (id && alive->handler) alive->handler(*id);
-                });
-            }
+    // Null once the X server has gone away.
+    while (xcb_generic_event_t* event = xcb_wait_for_event(connection_)) {
+        const uint8_t type = event->response_type & 0x7f;
+        if (type == XCB_CLIENT_MESSAGE &&
+            reinterpret_cast<xcb_client_message_event_t*>(event)->window == stopWindow_) {
             std::free(event);
+            return;
         }
-        if (xcb_connection_has_error(connection_) != 0) return;  // the X server went away
+        if (type == XCB_KEY_PRESS) {
+            xcb_key_press_event_t press;
+            std::memcpy(&press, event, sizeof press);
+            // The grabs belong to the main thread: the key is matched there.
+            loop_.post([keys, press] {
+                const auto alive = keys.lock();
+                if (!alive) return;
+                const std::optional<int> id = alive->keyboard->hotKeyOf(&press);
+                if (id && alive->handler) alive->handler(*id);
+            });
+        }
+        std::free(event);
     }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
@@ -69,8 +70,7 @@ class HeadlessDesktop : public Desktop {
     std::function<WindowHandle()> foreground_;
     std::map<std::string, int> atoms_;
     int errorsShown_ = 0;
-    int wakeRead_ = -1;
-    int wakeWrite_ = -1;
+    uint32_t stopWindow_ = 0;
     std::thread reader_;
 };
 

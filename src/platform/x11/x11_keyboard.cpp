@@ -43,12 +43,20 @@ struct FreeDeleter {
 
 X11Keyboard::X11Keyboard(xcb_connection_t* connection) : connection_(connection) {
     if (connection_ != nullptr && xcb_connection_has_error(connection_) != 0) connection_ = nullptr;
-    if (connection_ != nullptr)
-        root_ = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data->root;
+    if (connection_ == nullptr) return;
+    root_ = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data->root;
+    // Another thread reads the events of `connection`, and with them the replies to this
+    // thread's requests, handing each over: the key state is asked on a connection of its own.
+    stateConnection_ = xcb_connect(nullptr, nullptr);
+    if (xcb_connection_has_error(stateConnection_) != 0) {
+        xcb_disconnect(stateConnection_);
+        stateConnection_ = nullptr;
+    }
 }
 
 X11Keyboard::~X11Keyboard() {
     while (!grabs_.empty()) ungrab(grabs_.begin()->first);
+    if (stateConnection_ != nullptr) xcb_disconnect(stateConnection_);
 }
 
 std::vector<std::uint8_t> X11Keyboard::keycodesOf(std::uint32_t keysym) const {
@@ -137,8 +145,9 @@ bool X11Keyboard::controlKeyDown() const {
     if (connection_ == nullptr) return false;
     // The modifier state the server keeps: one round trip, and whichever keys the user's
     // layout binds to Control count.
+    xcb_connection_t* const asked = stateConnection_ != nullptr ? stateConnection_ : connection_;
     std::unique_ptr<xcb_query_pointer_reply_t, FreeDeleter> pointer(
-        xcb_query_pointer_reply(connection_, xcb_query_pointer(connection_, root_), nullptr));
+        xcb_query_pointer_reply(asked, xcb_query_pointer(asked, root_), nullptr));
     return pointer && (pointer->mask & XCB_MOD_MASK_CONTROL) != 0;
 }
 

@@ -38,6 +38,7 @@ class X11Keyboard {
     std::vector<std::uint8_t> keycodesOf(std::uint32_t keysym) const;
 
     xcb_connection_t* connection_;
+    xcb_connection_t* stateConnection_ = nullptr;  // owned; null when it could not be had
     std::uint32_t root_ = 0;
     std::map<int, Grab> grabs_;
 };
