@@ -13,11 +13,25 @@ bool contains(const std::vector<WatchedBrowser>& browsers, const WatchedBrowser&
     });
 }
 
+// Each browser's label once, in the order they came, with how many profiles of it are watched
+// when more than one: "Firefox 153 (2 profiles)".
 std::string tipFor(const std::vector<WatchedBrowser>& browsers) {
     if (browsers.empty()) return BrowserStatusReport::kNoneTip;
+    std::vector<std::pair<std::string, int>> labels;
+    for (const auto& browser : browsers) {
+        const std::string label = browserLabel(browser);
+        auto same = std::find_if(labels.begin(), labels.end(),
+                                 [&](const auto& counted) { return counted.first == label; });
+        if (same == labels.end()) {
+            labels.emplace_back(label, 1);
+        } else {
+            ++same->second;
+        }
+    }
     std::string tip = "Vantrel: watching";
-    for (size_t i = 0; i < browsers.size(); ++i) {
-        tip += (i ? ", " : " ") + browserLabel(browsers[i]);
+    for (size_t i = 0; i < labels.size(); ++i) {
+        tip += (i ? ", " : " ") + labels[i].first;
+        if (labels[i].second > 1) tip += " (" + std::to_string(labels[i].second) + " profiles)";
     }
     return tip;
 }

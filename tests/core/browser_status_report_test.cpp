@@ -75,10 +75,15 @@ TEST_F(BrowserStatusTest, TheTipNamesTheWatchedBrowsersAndTheLogNotesTheirComing
     EXPECT_EQ(newNotes(),
               (std::vector<std::string>{"Firefox 153 disconnected",
                                         "Firefox 153 connected through the extension"}));
+    // A second profile of the same browser is counted, not named again.
+    report({chromium(), firefox(2), firefox(3)});
+    EXPECT_EQ(world.desktop.trayTip, "Vantrel: watching Chromium 156, Firefox 153 (2 profiles)");
+    EXPECT_EQ(newNotes(), std::vector<std::string>{"Firefox 153 connected through the extension"});
     report({});
     EXPECT_EQ(world.desktop.trayTip, BrowserStatusReport::kNoneTip);
     EXPECT_EQ(newNotes(),
-              (std::vector<std::string>{"Chromium 156 disconnected", "Firefox 153 disconnected"}));
+              (std::vector<std::string>{"Chromium 156 disconnected", "Firefox 153 disconnected",
+                                        "Firefox 153 disconnected"}));
     expectNoKillCounted();
 }
 
