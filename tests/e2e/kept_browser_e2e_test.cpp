@@ -110,7 +110,9 @@ class KeptBrowser : public ::testing::Test {
     void expectPopUpKilled(WatchProcess& watcher, PageDriver& page) {
         const size_t before = watcher.rows().size();
         page.click("#b");
-        ASSERT_TRUE(watcher.waitForRows(before + 1)) << watcher.err;
+        ASSERT_TRUE(watcher.waitForRows(before + 1))
+            << watcher.err << "the pop-up was " << (server.requested("/window") ? "" : "not ")
+            << "requested; pages: " << pages().size();
         EXPECT_EQ(watcher.rows().back().substr(watcher.rows().back().find('\t') + 1), popUp);
         EXPECT_TRUE(eventually([&] { return pages().size() == 1; })) << pages().size();
     }
