@@ -174,16 +174,30 @@ class PageDriver {
             connection_.call("Target.attachToTarget", {{"targetId", targetId_}, {"flatten", true}})
                 .value("sessionId", "");
     }
-    Json evaluate(const std::string& expression) {
+    // The value of `expression`, or of the promise it gives once that settles.
+    Json evaluate(const std::string& expression,
+                  vantrel::chromium::CdpConnection::Millis timeout =
+                      vantrel::chromium::CdpConnection::kDefaultTimeout) {
         const Json r = connection_.call(
-            "Runtime.evaluate", {{"expression", expression}, {"returnByValue", true}}, sessionId_);
+            "Runtime.evaluate",
+            {{"expression", expression}, {"returnByValue", true}, {"awaitPromise", true}},
+            sessionId_, timeout);
         return r.value("result", Json::object()).value("value", Json());
     }
-    // A real press and release at the centre of the element.
+    // A real press and release at the centre of the element. Chromium drops input to a page it
+    // has not painted since it loaded, which under load can outlast the load: on a page on
+    // screen, the press waits for two animation frames, and with them a painted one (a page
+    // hidden or covered has no frames, and is pressed at once).
     void click(const std::string& selector) {
-        const Json box = evaluate("(() => { const r = document.querySelector('" + selector +
-                                  "').getBoundingClientRect(); return [r.x + r.width / 2, "
-                                  "r.y + r.height / 2]; })()");
+        const Json box = evaluate(
+            "new Promise((painted, missing) => { const centre = () => {"
+            "  const e = document.querySelector('" + selector + "');"
+            "  if (!e) return missing(new Error('no element'));"
+            "  const r = e.getBoundingClientRect();"
+            "  painted([r.x + r.width / 2, r.y + r.height / 2]); };"
+            "  if (document.visibilityState !== 'visible') return centre();"
+            "  requestAnimationFrame(() => requestAnimationFrame(centre)); })",
+            std::chrono::seconds(15));
         for (const char* type : {"mousePressed", "mouseReleased"}) {
             connection_.send("Input.dispatchMouseEvent",
                              {{"type", type},
