@@ -82,6 +82,11 @@ bool readFlag(const Json& message, const char* key, bool& out) {
     return true;
 }
 
+// The identifier of a request the browser holds for the verdict: never empty.
+bool readRequest(const Json& m, BrowserMessage& out) {
+    return readText(m, "request", kMaxRequest, out.request) && !out.request.empty();
+}
+
 bool readFields(const Json& m, unsigned fields, BrowserMessage& out) {
     const bool noWindow = fields & kNoWindow;
     if ((fields & kWindow) && !readId(m, "window", noWindow, out.window)) return false;
@@ -96,10 +101,7 @@ bool readFields(const Json& m, unsigned fields, BrowserMessage& out) {
     if ((fields & kBrowser) && !readText(m, "browser", kMaxName, out.browser)) return false;
     if ((fields & kPopup) && !readFlag(m, "popup", out.popup)) return false;
     if ((fields & kFeatures) && !readText(m, "features", kMaxFeatures, out.features)) return false;
-    if ((fields & kRequest) &&
-        (!readText(m, "request", kMaxRequest, out.request) || out.request.empty())) {
-        return false;
-    }
+    if ((fields & kRequest) && !readRequest(m, out)) return false;
     if (fields & kSnapshot) {
         const auto it = m.find("snapshot");
         if (it == m.end() || !(it->is_object() || it->is_null())) return false;
@@ -122,9 +124,7 @@ bool readOptional(const Json& m, BrowserMessage& out) {
         if (m.contains("ms") && !readId(m, "ms", false, out.ms)) return false;
         if (m.contains("error") && !readText(m, "error", kMaxName, out.error)) return false;
     }
-    if (out.type == Type::Navigate && m.contains("request")) {
-        return readText(m, "request", kMaxRequest, out.request) && !out.request.empty();
-    }
+    if (out.type == Type::Navigate && m.contains("request")) return readRequest(m, out);
     return true;
 }
 

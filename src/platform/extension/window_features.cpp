@@ -10,12 +10,12 @@ namespace vantrel::extension {
 
 namespace {
 
-bool separator(char c) {
-    return c == '=' || c == ',' || c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r';
-}
-
 bool space(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r';
+}
+
+bool separator(char c) {
+    return c == '=' || c == ',' || space(c);
 }
 
 // The standard's tokenizer: names and values split by separators. Letter case does not count;
@@ -44,12 +44,11 @@ std::map<std::string, std::string> tokenize(std::string_view features) {
     return tokens;
 }
 
-// "yes", "true" and an empty value are true; otherwise a leading integer other than 0.
+// "yes", "true" and an empty value are true; otherwise a leading integer other than 0. A value
+// holds no spaces: they end it.
 bool booleanFeature(const std::string& value) {
     if (value.empty() || value == "YES" || value == "TRUE") return true;
-    size_t at = 0;
-    while (at < value.size() && space(value[at])) ++at;
-    if (at < value.size() && value[at] == '+') ++at;
+    const size_t at = value[0] == '+' ? 1 : 0;
     long number = 0;
     const auto result = std::from_chars(value.data() + at, value.data() + value.size(), number);
     // A number too long to hold is no 0.
@@ -67,7 +66,7 @@ bool requestsPopUp(std::string_view features) {
         const auto it = tokens.find(name);
         return it == tokens.end() ? missing : booleanFeature(it->second);
     };
-    if (tokens.contains("POPUP")) return booleanFeature(tokens["POPUP"]);
+    if (tokens.contains("POPUP")) return set("POPUP", false);
     if (!set("LOCATION", false) && !set("TOOLBAR", false)) return true;
     return !set("MENUBAR", false) || !set("RESIZABLE", true) || !set("SCROLLBARS", false) ||
            !set("STATUS", false);
